@@ -1,0 +1,26 @@
+#pragma once
+
+#include <cstdio>
+#include <optional>
+#include <string_view>
+
+namespace mixmidi {
+
+enum ExitStatus : int {
+    exit_ok = 0,          // the file holds every option
+    exit_usage = 1,       // too few arguments, or a bad channel
+    exit_file_error = 2,  // the file could not be created or written
+    exit_skipped = 3,     // the file was written, but some option was skipped
+};
+
+inline constexpr int all_channels = 16;
+
+// The zero-based channel selector for a channel argument: 0 to 15, or
+// all_channels for "all"; nothing for anything else.
+std::optional<int> parse_channel(std::string_view argument);
+
+// The whole program: reads the command line, writes the file, prints to out
+// and returns the exit status.
+int run_command_line(int argc, const char* const* argv, std::FILE* out = stdout);
+
+}  // namespace mixmidi

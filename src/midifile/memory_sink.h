@@ -1,0 +1,53 @@
+#pragma once
+
+#include "midifile/byte_sink.h"
+
+#include <algorithm>
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+namespace mixmidi {
+
+// A sink that keeps the file in memory. It can be told to fail once a given
+// number of bytes has been written, to stand in for a full disk.
+class MemorySink final : public ByteSink {
+public:
+    explicit MemorySink(std::size_t capacity = SIZE_MAX) : capacity_(capacity) {}
+
+    void write(std::span<const std::uint8_t> bytes) override
+    {
+        if (failed_) {
+            return;
+        }
+        if (position_ + bytes.size() > capacity_) {
+            failed_ = true;
+            return;
+        }
+        if (position_ + bytes.size() > data_.size()) {
+            data_.resize(position_ + bytes.size());
+        }
+        std::copy(bytes.begin(), bytes.end(), data_.begin() + static_cast<std::ptrdiff_t>(position_));
+        position_ += bytes.size();
+    }
+
+    void seek(std::uint64_t offset) override
+    {
+        if (offset > data_.size()) {
+            failed_ = true;
+            return;
+        }
+        position_ = static_cast<std::size_t>(offset);
+    }
+
+    [[nodiscard]] bool failed() const override { return failed_; }
+    [[nodiscard]] const std::vector<std::uint8_t>& bytes() const { return data_; }
+
+private:
+    std::vector<std::uint8_t> data_;
+    std::size_t position_ = 0;
+    std::size_t capacity_;
+    bool failed_ = false;
+};
+
+}  // namespace mixmidi
