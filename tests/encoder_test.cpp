@@ -39,7 +39,10 @@ TEST(ParseNumber, ReadsTheLeadingDecimalNumber)
         {"-2147483649", min},
         {"99999999999999999999", max},
         {"-99999999999999999999999999999999", min},
-        {std::string_view("5\0" "9", 3), 5},
+        {std::string_view("5\0"
+                          "9",
+                          3),
+         5},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(parse_number(c.text), c.value) << '"' << c.text << '"';
@@ -52,8 +55,9 @@ TEST(ParseLevel, ClampsToAControllerValue)
         std::string_view text;
         int level;
     } cases[] = {
-        {"200", 127}, {"127", 127}, {"128", 127}, {"0", 0},   {"-5", 0}, {"abc", 0},
-        {"  42", 42}, {"+7", 7},    {"12abc", 12}, {"99999999999999999999", 127}, {"-99999999999", 0},
+        {"200", 127},        {"127", 127}, {"128", 127}, {"0", 0},      {"-5", 0},
+        {"abc", 0},          {"  42", 42}, {"+7", 7},    {"12abc", 12}, {"99999999999999999999", 127},
+        {"-99999999999", 0},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(parse_level(c.text), c.level) << '"' << c.text << '"';
@@ -127,14 +131,10 @@ TEST(EncodeOption, LevelsAreClampedNotRejected)
 TEST(EncodeOption, RejectsWithoutWriting)
 {
     const EncodeCase cases[] = {
-        {"-fx1p", "PRE", 0, "", Rejection::bad_keyword},
-        {"-fx2p", "", 0, "", Rejection::bad_keyword},
-        {"-fx1m", "True", 0, "", Rejection::bad_keyword},
-        {"-withfx", "1", 0, "", Rejection::bad_keyword},
-        {"-foo", "1", 0, "", Rejection::unknown_option},
-        {"-VOL", "1", 0, "", Rejection::unknown_option},
-        {"vol", "1", 0, "", Rejection::unknown_option},
-        {"-vol ", "1", 0, "", Rejection::unknown_option},
+        {"-fx1p", "PRE", 0, "", Rejection::bad_keyword},  {"-fx2p", "", 0, "", Rejection::bad_keyword},
+        {"-fx1m", "True", 0, "", Rejection::bad_keyword}, {"-withfx", "1", 0, "", Rejection::bad_keyword},
+        {"-foo", "1", 0, "", Rejection::unknown_option},  {"-VOL", "1", 0, "", Rejection::unknown_option},
+        {"vol", "1", 0, "", Rejection::unknown_option},   {"-vol ", "1", 0, "", Rejection::unknown_option},
         {"", "1", 0, "", Rejection::unknown_option},
     };
     for (const auto& c : cases) {
@@ -182,8 +182,9 @@ TEST(EncodeOption, TextOf120BytesOrMoreTakesATwoByteCount)
         const auto count = hex(c.count);
         ASSERT_EQ(result.bytes_written, c.text_size + 10 + count.size());
         ASSERT_EQ(sink.bytes().size(), result.bytes_written);
-        EXPECT_EQ(to_hex({sink.bytes().begin() + 2, sink.bytes().begin() + 2 + static_cast<std::ptrdiff_t>(count.size())}),
-                  c.count);
+        EXPECT_EQ(
+            to_hex({sink.bytes().begin() + 2, sink.bytes().begin() + 2 + static_cast<std::ptrdiff_t>(count.size())}),
+            c.count);
         EXPECT_EQ(to_hex({sink.bytes().begin() + 2 + static_cast<std::ptrdiff_t>(count.size()),
                           sink.bytes().begin() + 9 + static_cast<std::ptrdiff_t>(count.size())}),
                   "00 00 7E 40 00 08 00");

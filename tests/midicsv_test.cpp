@@ -55,21 +55,21 @@ std::vector<ReaderCase> reader_cases()
     }
     return {
         {"every option on one channel",
-         {"3",      "-vol",   "100",  "-bal",    "1",      "-pan",   "127",  "-exp",      "0",
-          "-fx1",   "12",     "-fx2", "13",      "-fx1p",  "pre",    "-fx2p", "post",     "-fx1m",
-          "true",   "-fx2m",  "false", "-withfx", "true",  "-setflags", "63", "-sendmix", "9",
-          "-master", "90",    "-reset", "0",     "-load",  "2",      "-save", "3",        "-d1",
-          "HELLO",  "-d2",    "x y"},
-         control_change(2, 7, 100) + control_change(2, 8, 1) + control_change(2, 10, 127) +
-             control_change(2, 11, 0) + control_change(2, 12, 12) + control_change(2, 13, 13) +
-             control_change(2, 80, 127) + control_change(2, 81, 0) + control_change(2, 82, 127) +
-             control_change(2, 83, 0) + control_change(2, 15, 127) + control_change(2, 20, 63) +
-             control_change(2, 21, 0) + control_change(0, 23, 90) + control_change(0, 120, 0) +
-             control_change(0, 24, 2) + control_change(0, 22, 3) + text_event(64, "HELLO") +
-             text_event(128, "x y")},
-        {"all channels", {"all", "-vol", "100", "-fx2p", "pre", "-save", "1", "-d2", long_text},
+         {"3",     "-vol",    "100",  "-bal",      "1",   "-pan",     "127",   "-exp",    "0",    "-fx1",
+          "12",    "-fx2",    "13",   "-fx1p",     "pre", "-fx2p",    "post",  "-fx1m",   "true", "-fx2m",
+          "false", "-withfx", "true", "-setflags", "63",  "-sendmix", "9",     "-master", "90",   "-reset",
+          "0",     "-load",   "2",    "-save",     "3",   "-d1",      "HELLO", "-d2",     "x y"},
+         control_change(2, 7, 100) + control_change(2, 8, 1) + control_change(2, 10, 127) + control_change(2, 11, 0) +
+             control_change(2, 12, 12) + control_change(2, 13, 13) + control_change(2, 80, 127) +
+             control_change(2, 81, 0) + control_change(2, 82, 127) + control_change(2, 83, 0) +
+             control_change(2, 15, 127) + control_change(2, 20, 63) + control_change(2, 21, 0) +
+             control_change(0, 23, 90) + control_change(0, 120, 0) + control_change(0, 24, 2) +
+             control_change(0, 22, 3) + text_event(64, "HELLO") + text_event(128, "x y")},
+        {"all channels",
+         {"all", "-vol", "100", "-fx2p", "pre", "-save", "1", "-d2", long_text},
          every_channel_vol + every_channel_keyword + control_change(0, 22, 1) + every_channel_text},
-        {"text with top-bit bytes and an empty text", {"16", "-d1", high_text, "-d2", ""},
+        {"text with top-bit bytes and an empty text",
+         {"16", "-d1", high_text, "-d2", ""},
          text_event(64, high_text) + text_event(128, "")},
     };
 }

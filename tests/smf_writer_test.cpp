@@ -69,7 +69,9 @@ TEST(SmfWriter, TrackLengthIsBigEndian)
     const struct {
         std::uint32_t value;
         const char* bytes;
-    } cases[] = {{0x0000000C, "00 00 00 0C"}, {0x0000010A, "00 00 01 0A"}, {0x01020304, "01 02 03 04"},
+    } cases[] = {{0x0000000C, "00 00 00 0C"},
+                 {0x0000010A, "00 00 01 0A"},
+                 {0x01020304, "01 02 03 04"},
                  {0xFFFFFFFF, "FF FF FF FF"}};
     for (const auto& c : cases) {
         const auto bytes = big_endian_32(c.value);
@@ -83,14 +85,19 @@ TEST(SmfWriter, VariableLengthQuantityMatchesTheStandardExamples)
         std::uint32_t value;
         const char* bytes;
     } cases[] = {
-        {0x00, "00"},          {0x7F, "7F"},          {0x80, "81 00"},       {0x2000, "C0 00"},
-        {0x3FFF, "FF 7F"},     {0x4000, "81 80 00"},  {0x1FFFFF, "FF FF 7F"}, {0x200000, "81 80 80 00"},
+        {0x00, "00"},
+        {0x7F, "7F"},
+        {0x80, "81 00"},
+        {0x2000, "C0 00"},
+        {0x3FFF, "FF 7F"},
+        {0x4000, "81 80 00"},
+        {0x1FFFFF, "FF FF 7F"},
+        {0x200000, "81 80 80 00"},
         {0x0FFFFFFF, "FF FF FF 7F"},
     };
     for (const auto& c : cases) {
         const Vlq vlq = variable_length_quantity(c.value);
-        EXPECT_EQ(to_hex(Bytes(vlq.bytes.begin(), vlq.bytes.begin() + static_cast<std::ptrdiff_t>(vlq.size))),
-                  c.bytes)
+        EXPECT_EQ(to_hex(Bytes(vlq.bytes.begin(), vlq.bytes.begin() + static_cast<std::ptrdiff_t>(vlq.size))), c.bytes)
             << std::hex << c.value;
     }
 }

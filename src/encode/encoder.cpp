@@ -10,10 +10,7 @@ namespace mixmidi {
 
 namespace {
 
-constexpr bool is_space(char c)
-{
-    return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
-}
+constexpr bool is_space(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r'; }
 
 constexpr bool is_digit(char c) { return c >= '0' && c <= '9'; }
 

@@ -19,11 +19,11 @@ inline constexpr std::size_t track_length_offset = 18;
 inline constexpr std::array<std::uint8_t, 4> end_of_track = {0x00, 0xFF, 0x2F, 0x00};
 
 inline constexpr std::array<std::uint8_t, header_size> file_header = {
-    'M', 'T', 'h', 'd', 0x00, 0x00, 0x00, 0x06,  // header chunk, length 6
-    0x00, 0x00,                                  // format 0
-    0x00, 0x01,                                  // one track
-    0x00, 0x60,                                  // 96 ticks per quarter note
-    'M', 'T', 'r', 'k', 0x00, 0x00, 0x00, 0x00,  // track chunk, length patched at the end
+    'M',  'T',  'h', 'd', 0x00, 0x00, 0x00, 0x06,  // header chunk, length 6
+    0x00, 0x00,                                    // format 0
+    0x00, 0x01,                                    // one track
+    0x00, 0x60,                                    // 96 ticks per quarter note
+    'M',  'T',  'r', 'k', 0x00, 0x00, 0x00, 0x00,  // track chunk, length patched at the end
 };
 
 // The four bytes of a 32-bit value, most significant first.
