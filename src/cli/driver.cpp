@@ -63,30 +63,46 @@ struct Track {
     bool skipped = false;
 };
 
-void encode_once(Track& track, const ControllerEntry* entry, std::string_view option, std::string_view setting,
+// Rare, so kept out of the way of the loop over channels.
+[[gnu::noinline, gnu::cold]] void note_rejection(Track& track, Rejection rejection, std::string_view option,
+                                                 std::string_view setting)
+{
+    track.skipped = true;
+    print_rejection(track.out, rejection, option, setting);
+}
+
+void encode_once(Track& track, const PreparedOption& prepared, std::string_view option, std::string_view setting,
                  int channel)
 {
-    const EncodeResult result = entry != nullptr ? encode_entry(*entry, setting, channel, track.stream)
-                                                 : EncodeResult{0, Rejection::unknown_option};
+    const EncodeResult result = write_option(prepared, channel, track.stream);
     track.byte_count += result.bytes_written;
     if (result.rejection != Rejection::none) {
-        track.skipped = true;
-        print_rejection(track.out, result.rejection, option, setting);
+        note_rejection(track, result.rejection, option, setting);
     }
 }
 
 // One option/setting pair: once on channel 0 for board-wide options, once on
-// the selected channel, or once on each of the 16 channels in turn.
+// the selected channel, or once on each of the 16 channels in turn. The
+// setting is read once; a rejection is reported once per channel it would
+// have gone to.
 void encode_pair(Track& track, std::string_view option, std::string_view setting, int channel_selector)
 {
     const ControllerEntry* entry = find_option(option);
-    if (entry != nullptr && entry->board_wide) {
-        encode_once(track, entry, option, setting, 0);
-    } else if (channel_selector < all_channels) {
-        encode_once(track, entry, option, setting, channel_selector);
+    const int passes = (entry != nullptr && entry->board_wide) || channel_selector < all_channels ? 1 : all_channels;
+    if (entry == nullptr) {
+        for (int pass = 0; pass < passes; ++pass) {
+            note_rejection(track, Rejection::unknown_option, option, setting);
+        }
+        return;
+    }
+    const PreparedOption prepared = prepare_option(*entry, setting);
+    if (entry->board_wide) {
+        encode_once(track, prepared, option, setting, 0);
+    } else if (passes == 1) {
+        encode_once(track, prepared, option, setting, channel_selector);
     } else {
         for (int channel = 0; channel < all_channels; ++channel) {
-            encode_once(track, entry, option, setting, channel);
+            encode_once(track, prepared, option, setting, channel);
         }
     }
 }

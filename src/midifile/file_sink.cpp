@@ -1,16 +1,15 @@
 #include "midifile/file_sink.h"
 
-#include <algorithm>
 #include <cerrno>
 #include <limits>
 #include <unistd.h>
 
 namespace mixmidi {
 
-void FileSink::write_all(const std::uint8_t* data, std::size_t size)
+void FileSink::write_all(std::span<const std::uint8_t> bytes)
 {
-    while (size > 0 && !failed_) {
-        const ssize_t written = ::write(fd_, data, size);
+    while (!bytes.empty() && !failed_) {
+        const ssize_t written = ::write(fd_, bytes.data(), bytes.size());
         if (written < 0 && errno == EINTR) {
             continue;
         }
@@ -18,27 +17,25 @@ void FileSink::write_all(const std::uint8_t* data, std::size_t size)
             failed_ = true;
             return;
         }
-        data += written;
-        size -= static_cast<std::size_t>(written);
+        bytes = bytes.subspan(static_cast<std::size_t>(written));
     }
 }
 
 bool FileSink::flush()
 {
-    write_all(buffer_.data(), used_);
-    used_ = 0;
+    write_all(buffered());
+    empty_buffer();
     return !failed_;
 }
 
-void FileSink::write_slow(std::span<const std::uint8_t> bytes)
+void FileSink::overflow(std::span<const std::uint8_t> bytes)
 {
     flush();
     if (bytes.size() >= buffer_.size()) {
-        write_all(bytes.data(), bytes.size());
+        write_all(bytes);
         return;
     }
-    std::copy(bytes.begin(), bytes.end(), buffer_.begin());
-    used_ = bytes.size();
+    write(bytes);  // fits now
 }
 
 void FileSink::seek(std::uint64_t offset)

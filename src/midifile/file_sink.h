@@ -13,31 +13,21 @@ namespace mixmidi {
 // flush() before closing it.
 class FileSink final : public ByteSink {
 public:
-    explicit FileSink(int fd) : fd_(fd) {}
-
-    void write(std::span<const std::uint8_t> bytes) override
-    {
-        if (bytes.size() <= buffer_.size() - used_) {
-            // The common case, a few bytes into a buffer with room.
-            std::copy(bytes.begin(), bytes.end(), buffer_.begin() + static_cast<std::ptrdiff_t>(used_));
-            used_ += bytes.size();
-            return;
-        }
-        write_slow(bytes);
-    }
+    explicit FileSink(int fd) : fd_(fd) { set_buffer(buffer_.data(), buffer_.data() + buffer_.size()); }
 
     void seek(std::uint64_t offset) override;
     // Writes out what is buffered; returns false if anything failed so far.
     bool flush();
     [[nodiscard]] bool failed() const override { return failed_; }
 
+protected:
+    void overflow(std::span<const std::uint8_t> bytes) override;
+
 private:
-    void write_slow(std::span<const std::uint8_t> bytes);
-    void write_all(const std::uint8_t* data, std::size_t size);
+    void write_all(std::span<const std::uint8_t> bytes);
 
     int fd_;
     bool failed_ = false;
-    std::size_t used_ = 0;
     std::array<std::uint8_t, 64 * 1024> buffer_{};
 };
 

@@ -15,7 +15,21 @@ class MemorySink final : public ByteSink {
 public:
     explicit MemorySink(std::size_t capacity = SIZE_MAX) : capacity_(capacity) {}
 
-    void write(std::span<const std::uint8_t> bytes) override
+    void seek(std::uint64_t offset) override
+    {
+        if (offset > data_.size()) {
+            failed_ = true;
+            return;
+        }
+        position_ = static_cast<std::size_t>(offset);
+    }
+
+    [[nodiscard]] bool failed() const override { return failed_; }
+    [[nodiscard]] const std::vector<std::uint8_t>& bytes() const { return data_; }
+
+protected:
+    // Lends no buffer, so every write arrives here.
+    void overflow(std::span<const std::uint8_t> bytes) override
     {
         if (failed_) {
             return;
@@ -30,18 +44,6 @@ public:
         std::copy(bytes.begin(), bytes.end(), data_.begin() + static_cast<std::ptrdiff_t>(position_));
         position_ += bytes.size();
     }
-
-    void seek(std::uint64_t offset) override
-    {
-        if (offset > data_.size()) {
-            failed_ = true;
-            return;
-        }
-        position_ = static_cast<std::size_t>(offset);
-    }
-
-    [[nodiscard]] bool failed() const override { return failed_; }
-    [[nodiscard]] const std::vector<std::uint8_t>& bytes() const { return data_; }
 
 private:
     std::vector<std::uint8_t> data_;

@@ -62,8 +62,15 @@ constexpr Vlq variable_length_quantity(std::uint32_t value)
 // Writes the fixed 22-byte header; returns 0, the starting track byte count.
 std::uint32_t write_file_header(ByteSink& stream);
 
-// Writes delta, status, data1, data2: the low eight bits of each.
-void write_event_bytes(ByteSink& stream, int delta, int status, int data1, int data2);
+// Writes delta, status, data1, data2: the low eight bits of each. Inline,
+// since a run with all channels writes one per channel and option.
+inline void write_event_bytes(ByteSink& stream, int delta, int status, int data1, int data2)
+{
+    const std::array<std::uint8_t, 4> event = {
+        static_cast<std::uint8_t>(delta & 0xFF), static_cast<std::uint8_t>(status & 0xFF),
+        static_cast<std::uint8_t>(data1 & 0xFF), static_cast<std::uint8_t>(data2 & 0xFF)};
+    stream.write(event);
+}
 
 // Appends the end-of-track event and patches the track length at offset 18:
 // the events' byte count plus the four bytes of the end-of-track event.
