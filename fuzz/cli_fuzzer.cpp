@@ -114,8 +114,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         }
     }
     std::vector<const char*> argv = {"mixmidi"};
-    const bool flag_first = words.front() == "-h" || words.front() == "--help" || words.front() == "--version" ||
-                            words.front() == "--show";
+    const bool flag_first =
+        words.front() == "-h" || words.front() == "--help" || words.front() == "--version" || words.front() == "--show";
     if (flag_first) {
         argv.push_back(words.front().c_str());
     }
