@@ -1,5 +1,7 @@
 #pragma once
 
+#include "encode/encoder.h"
+
 #include <cstdio>
 #include <optional>
 #include <string_view>
@@ -12,8 +14,6 @@ enum ExitStatus : int {
     exit_file_error = 2,  // the file could not be created or written
     exit_skipped = 3,     // the file was written, but some option was skipped
 };
-
-inline constexpr int all_channels = 16;
 
 // The zero-based channel selector for a channel argument: 0 to 15, or
 // all_channels for "all"; nothing for anything else.

@@ -63,4 +63,16 @@ constexpr const ControllerEntry* find_option(std::string_view option)
     return nullptr;
 }
 
+// The reverse: the entry whose number this is, among the Control Change
+// options or, when text is true, among the text options; nullptr if none.
+constexpr const ControllerEntry* find_number(std::uint8_t number, bool text)
+{
+    for (const auto& entry : controller_map) {
+        if (entry.number == number && (entry.kind == SettingKind::text) == text) {
+            return &entry;
+        }
+    }
+    return nullptr;
+}
+
 }  // namespace mixmidi

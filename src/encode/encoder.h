@@ -123,6 +123,27 @@ inline EncodeResult encode_entry(const ControllerEntry& entry, std::string_view 
     return write_option(prepare_option(entry, setting), channel, stream);
 }
 
+inline constexpr int all_channels = 16;
+
+// The zero-based channels one option/setting pair goes to, first and count:
+// channel 0 once for a board-wide option, else the selected channel once or,
+// for a selector of all_channels, each of the 16 in turn.
+struct ChannelRun {
+    int first = 0;
+    int count = 1;
+};
+
+constexpr ChannelRun channels_for(bool board_wide, int channel_selector)
+{
+    if (board_wide) {
+        return {0, 1};
+    }
+    if (channel_selector < all_channels) {
+        return {channel_selector, 1};
+    }
+    return {0, all_channels};
+}
+
 // Writes one option's message for one zero-based channel.
 EncodeResult encode_option(std::string_view option, std::string_view setting, int channel, ByteSink& stream);
 
