@@ -1,13 +1,16 @@
 #include "cli/driver.h"
 
+#include "cli/input_file.h"
 #include "cli/output_file.h"
 #include "cli/usage.h"
 #include "encode/controller_map.h"
 #include "encode/encoder.h"
+#include "encode/listing.h"
 #include "midifile/file_sink.h"
 #include "midifile/smf_writer.h"
 
 #include <cstdint>
+#include <cstring>
 #include <limits>
 #include <string>
 
@@ -88,22 +91,16 @@ void encode_once(Track& track, const PreparedOption& prepared, std::string_view 
 void encode_pair(Track& track, std::string_view option, std::string_view setting, int channel_selector)
 {
     const ControllerEntry* entry = find_option(option);
-    const int passes = (entry != nullptr && entry->board_wide) || channel_selector < all_channels ? 1 : all_channels;
+    const ChannelRun run = channels_for(entry != nullptr && entry->board_wide, channel_selector);
     if (entry == nullptr) {
-        for (int pass = 0; pass < passes; ++pass) {
+        for (int pass = 0; pass < run.count; ++pass) {
             note_rejection(track, Rejection::unknown_option, option, setting);
         }
         return;
     }
     const PreparedOption prepared = prepare_option(*entry, setting);
-    if (entry->board_wide) {
-        encode_once(track, prepared, option, setting, 0);
-    } else if (passes == 1) {
-        encode_once(track, prepared, option, setting, channel_selector);
-    } else {
-        for (int channel = 0; channel < all_channels; ++channel) {
-            encode_once(track, prepared, option, setting, channel);
-        }
+    for (int channel = run.first; channel < run.first + run.count; ++channel) {
+        encode_once(track, prepared, option, setting, channel);
     }
 }
 
@@ -153,6 +150,20 @@ int write_mixer_file(int argc, const char* const* argv, int channel_selector, st
     return track.skipped ? exit_skipped : exit_ok;
 }
 
+// Lists a file's events and the command that rebuilds it; writes nothing.
+int show_file(const std::string& path, std::FILE* out)
+{
+    std::vector<std::uint8_t> bytes;
+    if (const int error = read_input(path, bytes); error != 0) {
+        print_line(out, "Cannot read file ", path, ": ");
+        print_line(out, "", std::strerror(error), "\n");
+        return exit_file_error;
+    }
+    const Listing listing = list_file(bytes, path);
+    print_text(out, listing.text);
+    return listing.read_to_end ? exit_ok : exit_file_error;
+}
+
 }  // namespace
 
 std::optional<int> parse_channel(std::string_view argument)
@@ -178,6 +189,13 @@ int run_command_line(int argc, const char* const* argv, std::FILE* out)
     if (first == "--version") {
         print_text(out, "mixmidi " MIXMIDI_VERSION "\n");
         return exit_ok;
+    }
+    if (first == "--show") {
+        if (argc != 3) {
+            print_usage(out, program);
+            return exit_usage;
+        }
+        return show_file(argv[2], out);
     }
     if (argc < 5) {
         print_usage(out, program);
