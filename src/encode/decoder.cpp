@@ -276,6 +276,35 @@ void append(std::vector<std::uint8_t>& out, std::span<const std::uint8_t> bytes)
     out.insert(out.end(), bytes.begin(), bytes.end());
 }
 
+// An event's bytes, with the count after F0 put in where it was left out.
+std::vector<std::uint8_t> standard_event(const Event& event)
+{
+    std::vector<std::uint8_t> out;
+    if (!event.uncounted) {
+        append(out, event.bytes);
+        return out;
+    }
+    // The delta time and the F0 come before the message's bytes.
+    append(out, event.bytes.first(event.bytes.size() - event.data.size()));
+    const Vlq count = variable_length_quantity(static_cast<std::uint32_t>(event.data.size()));
+    append(out, std::span(count.bytes).first(count.size));
+    append(out, event.data);
+    return out;
+}
+
+// The offset of the first of the file's events that a run writes otherwise.
+std::size_t first_difference(const std::vector<Event>& events, std::span<const std::uint8_t> written)
+{
+    const SmfFile run = read_smf(written);
+    const auto& run_events = run.chunks.at(1).events;
+    for (std::size_t i = 0; i < events.size(); ++i) {
+        if (i >= run_events.size() || !std::ranges::equal(standard_event(events[i]), run_events[i].bytes)) {
+            return events[i].offset;
+        }
+    }
+    return events.back().offset;
+}
+
 }  // namespace
 
 std::size_t uncounted_text_message(std::span<const std::uint8_t> after_f0)
@@ -318,15 +347,7 @@ std::vector<std::uint8_t> standard_form(const SmfFile& file)
         }
         std::vector<std::uint8_t> data;
         for (const auto& event : chunk.events) {
-            if (!event.uncounted) {
-                append(data, event.bytes);
-                continue;
-            }
-            // The delta time and the F0 come before the message's bytes.
-            append(data, event.bytes.first(event.bytes.size() - event.data.size()));
-            const Vlq count = variable_length_quantity(static_cast<std::uint32_t>(event.data.size()));
-            append(data, std::span(count.bytes).first(count.size));
-            append(data, event.data);
+            append(data, standard_event(event));
         }
         append(out, chunk.bytes.first(4));
         append(out, big_endian_32(static_cast<std::uint32_t>(data.size())));
@@ -387,12 +408,8 @@ Rebuild rebuild_command(const SmfFile& file)
     const std::vector<std::uint8_t> wanted = standard_form(file);
     const std::vector<std::uint8_t> written = write_run(selector, pairs);
     if (written != wanted) {
-        const auto differ = std::mismatch(written.begin(), written.end(), wanted.begin(), wanted.end());
-        const auto offset = static_cast<std::size_t>(differ.second - wanted.begin());
-        const bool uncounted = wanted.size() != file.chunks[0].bytes.size() + file.chunks[1].bytes.size();
-        return no_run(uncounted ? "the bytes differ from what mixmidi writes for these settings"
-                                : "the bytes differ from what mixmidi writes for these settings " + at_offset(offset) +
-                                      " (timing or running status)");
+        return no_run("the event " + at_offset(first_difference(track, written)) +
+                      " is not as mixmidi writes it: its timing or its running status differ");
     }
     return {words_for(selector, pairs), {}};
 }
