@@ -1,0 +1,293 @@
+// mixmidi --show, run as a user runs it.
+#include "test_support.h"
+
+#include <cstdlib>
+#include <filesystem>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+namespace mixmidi {
+namespace {
+
+using test::Bytes;
+using test::hex;
+using test::to_hex;
+
+const std::string program = MIXMIDI_BINARY;
+
+// The command --show prints last: from the first line that starts with
+// "mixmidi " to the end, since a quoted setting may hold line breaks.
+std::string shown_command(const std::string& output)
+{
+    const std::size_t start = output.starts_with("mixmidi ") ? 0 : output.find("\nmixmidi ");
+    if (start == std::string::npos) {
+        return {};
+    }
+    std::string command = output.substr(start == 0 ? 0 : start + 1);
+    if (command.ends_with('\n')) {
+        command.pop_back();
+    }
+    return command;
+}
+
+std::string last_line(const std::string& output)
+{
+    const std::string text = output.ends_with('\n') ? output.substr(0, output.size() - 1) : output;
+    return text.substr(text.rfind('\n') == std::string::npos ? 0 : text.rfind('\n') + 1);
+}
+
+// Runs a command line through /bin/sh in dir, with the built mixmidi first on PATH.
+test::ProgramResult run_in_shell(const std::string& command, const std::string& dir)
+{
+    static const bool path_set = [] {
+        const std::string build_dir = std::filesystem::path(program).parent_path().string();
+        const char* old_path = std::getenv("PATH");
+        ::setenv("PATH", (build_dir + ":" + (old_path != nullptr ? old_path : "/usr/bin:/bin")).c_str(), 1);
+        return true;
+    }();
+    (void)path_set;
+    return test::run_program("/bin/sh", {"-c", command}, dir);
+}
+
+struct RoundTrip {
+    const char* name;
+    std::vector<std::string> args;  // the arguments after the file name
+};
+
+TEST(Show, TheShownCommandRebuildsTheFileByteForByte)
+{
+    const std::vector<std::string> every_option = {
+        "-vol",    "100",   "-bal",      "1",   "-pan",     "127",  "-exp",    "0",    "-fx1",   "12",
+        "-fx2",    "13",    "-fx1p",     "pre", "-fx2p",    "post", "-fx1m",   "true", "-fx2m",  "false",
+        "-withfx", "true",  "-setflags", "63",  "-sendmix", "5",    "-master", "90",   "-reset", "x",
+        "-d1",     "HELLO", "-d2",       "",    "-load",    "7",    "-save",   "5"};
+    std::vector<std::string> on_three = {"3"};
+    on_three.insert(on_three.end(), every_option.begin(), every_option.end());
+    std::vector<std::string> on_all = {"all"};
+    on_all.insert(on_all.end(), every_option.begin(), every_option.end());
+    const RoundTrip cases[] = {
+        {"every option on one channel", on_three},
+        {"every option on all channels", on_all},
+        {"levels that clamp", {"16", "-vol", "200", "-pan", "-5", "-exp", "abc", "-bal", " 42x"}},
+        {"board-wide options only, on channel 9", {"9", "-master", "3", "-load", "2"}},
+        {"text of 200 bytes, a two-byte count", {"2", "-d1", std::string(200, 'x')}},
+        {"non-ASCII text",
+         {"4", "-d2",
+          "Gr\xC3\xBC\xC3\x9F"
+          "e, \xE6\x97\xA5\xE6\x9C\xAC"}},
+        {"bytes a text may hold", {"4", "-d1", "\xF7\x80\xFF\x01"}},
+        {"quotes and spaces", {"5", "-d1", "it's \"quoted\"  with  spaces", "-d2", "'"}},
+        {"shell characters", {"6", "-d1", "$HOME \\ `date` $(id) * ? ; & | < > ~ # !", "-d2", "$HOME"}},
+        {"line breaks, one at the end", {"7", "-d1", "line one\nline two\n", "-d2", "\n"}},
+        {"a setting that looks like an option", {"8", "-d1", "-vol", "-d2", "--show"}},
+        {"text on all channels", {"all", "-d1", "A", "-vol", "5", "-save", "3"}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        test::TempDir dir;
+        for (const std::string name : {"out.mid", "my mix's.mid"}) {
+            std::vector<std::string> args = {name};
+            args.insert(args.end(), c.args.begin(), c.args.end());
+            ASSERT_EQ(test::run_program(program, args, dir.path()).exit_status, 0);
+            const Bytes original = test::read_file(dir.file(name));
+            test::write_file(dir.file("copy"), original);
+
+            const auto shown = test::run_program(program, {"--show", name}, dir.path());
+            EXPECT_EQ(shown.exit_status, 0);
+            const std::string command = shown_command(shown.output);
+            ASSERT_FALSE(command.empty()) << shown.output;
+            std::filesystem::remove(dir.file(name));
+            const auto rebuilt = run_in_shell(command, dir.path());
+            EXPECT_EQ(rebuilt.exit_status, 0) << rebuilt.output;
+            EXPECT_EQ(to_hex(test::read_file(dir.file(name))), to_hex(original));
+        }
+    }
+}
+
+TEST(Show, TheFileNameIsQuotedAsGiven)
+{
+    test::TempDir dir;
+    ASSERT_EQ(test::run_program(program, {"./-h", "2", "-vol", "1"}, dir.path()).exit_status, 0);
+    ASSERT_EQ(test::run_program(program, {"a b.mid", "2", "-vol", "1"}, dir.path()).exit_status, 0);
+    EXPECT_EQ(last_line(test::run_program(program, {"--show", "-h"}, dir.path()).output), "mixmidi ./-h 2 -vol 1");
+    EXPECT_EQ(last_line(test::run_program(program, {"--show", "a b.mid"}, dir.path()).output),
+              "mixmidi 'a b.mid' 2 -vol 1");
+    std::filesystem::remove(dir.file("a b.mid"));
+    EXPECT_EQ(run_in_shell("mixmidi 'a b.mid' 2 -vol 1", dir.path()).exit_status, 0);
+    EXPECT_EQ(test::read_file(dir.file("a b.mid")), test::read_file(dir.file("-h")));
+}
+
+TEST(Show, ListsEveryEventInFileOrder)
+{
+    test::TempDir dir;
+    ASSERT_EQ(test::run_program(program, {"mix.mid", "3", "-vol", "100", "-master", "90", "-d1", "Hi"}, dir.path())
+                  .exit_status,
+              0);
+    const auto result = test::run_program(program, {"--show", "mix.mid"}, dir.path());
+    EXPECT_EQ(result.exit_status, 0);
+    EXPECT_EQ(
+        result.output,
+        "      0  4D 54 68 64 00 00 00 06 00 00 00 01 00 60  header: format 0, 1 track, 96 ticks per quarter note\n"
+        "     14  4D 54 72 6B 00 00 00 19  track 1: 25 bytes\n"
+        "     22  00 B2 07 64              channel 3  -vol 100\n"
+        "     26  00 B0 17 5A              board  -master 90\n"
+        "     30  00 F0 0A 00 00 7E 40 00 08 00 48 69 F7  text  -d1 \"Hi\"\n"
+        "     43  00 FF 2F 00              end of track\n"
+        "mixmidi mix.mid 3 -vol 100 -master 90 -d1 Hi\n");
+    EXPECT_EQ(dir.entries(), std::vector<std::string>{"mix.mid"});
+}
+
+TEST(Show, ListsEachTrackOfAFormat1File)
+{
+    test::TempDir dir;
+    test::write_file(dir.file("song.mid"),
+                     hex("4D 54 68 64 00 00 00 06 00 01 00 02 01 E0  4D 54 72 6B 00 00 00 0B 00 FF 03 03 4D 69 78 00 "
+                         "FF 2F 00  4D 54 72 6B 00 00 00 0C 00 90 3C 40 83 60 3C 00 00 FF 2F 00"));
+    const auto result = test::run_program(program, {"--show", "song.mid"}, dir.path());
+    EXPECT_EQ(result.exit_status, 0);
+    EXPECT_EQ(result.output,
+              "      0  4D 54 68 64 00 00 00 06 00 01 00 02 01 E0  header: format 1, 2 tracks, 480 ticks per quarter "
+              "note\n"
+              "     14  4D 54 72 6B 00 00 00 0B  track 1: 11 bytes\n"
+              "     22  00 FF 03 03 4D 69 78     track name (FF 03) \"Mix\"\n"
+              "     29  00 FF 2F 00              end of track\n"
+              "     33  4D 54 72 6B 00 00 00 0C  track 2: 12 bytes\n"
+              "     41  00 90 3C 40              channel 1  note on 60, velocity 64\n"
+              "     45  83 60 3C 00              channel 1  note on 60, velocity 0, 480 ticks after the last event, "
+              "running status\n"
+              "     49  00 FF 2F 00              end of track\n"
+              "No single run of mixmidi writes this file: mixmidi writes only the header of format 0, one track, 96 "
+              "ticks per quarter note.\n");
+}
+
+TEST(Show, SettingsOnSeveralChannelsHaveNoCommand)
+{
+    test::TempDir dir;
+    test::write_file(dir.file("two.mid"), test::smf_file(hex("00 B2 07 64 00 B4 07 64")));
+    const auto result = test::run_program(program, {"--show", "two.mid"}, dir.path());
+    EXPECT_EQ(result.exit_status, 0);
+    EXPECT_EQ(last_line(result.output), "No single run of mixmidi writes this file: the settings go to channels 3, 5, "
+                                        "and one run sets one channel or all 16 in turn.");
+}
+
+// A text message in the layout without the count after F0.
+std::string uncounted(const char* selector, const std::string& text_hex)
+{
+    return std::string("00 F0 00 00 7E ") + selector + " 00 08 00 " + text_hex + " F7 ";
+}
+
+TEST(Show, TextsWithoutTheirCountRebuildInTheStandardForm)
+{
+    std::string all_texts;
+    for (int i = 0; i < 16; ++i) {
+        all_texts += uncounted("80", "41 42");
+    }
+    const struct {
+        const char* name;
+        std::string events;
+        std::vector<std::string> same_settings;  // the arguments of a direct run
+    } cases[] = {
+        {"with a channel setting",
+         uncounted("40", "48 45 4C 4C 4F") + "00 B2 07 64 " + uncounted("80", ""),
+         {"3", "-d1", "HELLO", "-vol", "100", "-d2", ""}},
+        {"on all channels", all_texts, {"all", "-d2", "AB"}},
+        {"with quotes and a line break", uncounted("40", "27 0A 22"), {"1", "-d1", "'\n\""}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        test::TempDir dir;
+        test::write_file(dir.file("old.mid"), test::smf_file(hex(c.events)));
+        const auto shown = test::run_program(program, {"--show", "old.mid"}, dir.path());
+        EXPECT_EQ(shown.exit_status, 0);
+        EXPECT_NE(shown.output.find(", without its length after F0\n"), std::string::npos) << shown.output;
+        const auto rebuilt = run_in_shell(shown_command(shown.output), dir.path());
+        EXPECT_EQ(rebuilt.exit_status, 0) << rebuilt.output;
+
+        std::vector<std::string> direct = {"direct.mid"};
+        direct.insert(direct.end(), c.same_settings.begin(), c.same_settings.end());
+        ASSERT_EQ(test::run_program(program, direct, dir.path()).exit_status, 0);
+        EXPECT_EQ(to_hex(test::read_file(dir.file("old.mid"))), to_hex(test::read_file(dir.file("direct.mid"))));
+    }
+}
+
+TEST(Show, AFileThatCannotBeReadGetsOneMessageAndStatus2)
+{
+    const std::string header = "4D 54 68 64 00 00 00 06 00 00 00 01 00 60 ";
+    const struct {
+        const char* name;
+        Bytes bytes;
+        std::string message;
+    } cases[] = {
+        {"empty file", {}, "Cannot read file in.mid at offset 0: the file is empty"},
+        {"not a MIDI file",
+         {'h', 'e', 'l', 'l', 'o', '\n'},
+         "Cannot read file in.mid at offset 0: not a MIDI file: it does not begin with MThd"},
+        {"truncated header", hex("4D 54 68 64 00 00 00 06 00 00 00"),
+         "Cannot read file in.mid at offset 4: the file ends inside its header"},
+        {"truncated track chunk", hex(header + "4D 54 72 6B 00 00"),
+         "Cannot read file in.mid at offset 14: the file ends inside a chunk's type and length"},
+        {"track length past the end", hex(header + "4D 54 72 6B 00 00 00 10 00 B0 07 64 00 FF 2F 00"),
+         "Cannot read file in.mid at offset 18: the chunk's length runs past the end of the file"},
+        {"truncated event", hex(header + "4D 54 72 6B 00 00 00 07 00 B0 07 64 00 B0 07"),
+         "Cannot read file in.mid at offset 26: the track ends inside an event"},
+        {"VLQ running past the end", hex(header + "4D 54 72 6B 00 00 00 05 00 B0 07 64 80"),
+         "Cannot read file in.mid at offset 26: a variable-length number runs past the end of the track"},
+        {"sysex count past the end", hex(header + "4D 54 72 6B 00 00 00 05 00 F0 20 00 00"),
+         "Cannot read file in.mid at offset 24: the event's length runs past the end of the track"},
+        {"data byte without a status", hex(header + "4D 54 72 6B 00 00 00 03 00 07 64"),
+         "Cannot read file in.mid at offset 23: a data byte where a status byte belongs"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        test::TempDir dir;
+        test::write_file(dir.file("in.mid"), c.bytes);
+        const auto result = test::run_program(program, {"--show", "in.mid"}, dir.path());
+        EXPECT_EQ(result.exit_status, 2);
+        EXPECT_EQ(last_line(result.output), c.message);
+        EXPECT_EQ(result.output.find("mixmidi "), std::string::npos);
+        EXPECT_EQ(test::read_file(dir.file("in.mid")), c.bytes);
+        EXPECT_EQ(dir.entries(), std::vector<std::string>{"in.mid"});
+    }
+}
+
+TEST(Show, TheEventsBeforeAFaultAreListed)
+{
+    test::TempDir dir;
+    test::write_file(dir.file("cut.mid"), hex("4D 54 68 64 00 00 00 06 00 00 00 01 00 60 4D 54 72 6B 00 00 00 07 00 B2 "
+                                              "07 64 00 B2 0A"));
+    const auto result = test::run_program(program, {"--show", "cut.mid"}, dir.path());
+    EXPECT_EQ(result.exit_status, 2);
+    EXPECT_EQ(
+        result.output,
+        "      0  4D 54 68 64 00 00 00 06 00 00 00 01 00 60  header: format 0, 1 track, 96 ticks per quarter note\n"
+        "     14  4D 54 72 6B 00 00 00 07  track 1: 7 bytes\n"
+        "     22  00 B2 07 64              channel 3  -vol 100\n"
+        "Cannot read file cut.mid at offset 26: the track ends inside an event\n");
+}
+
+TEST(Show, AMissingFileOrADirectoryGetsTheSystemsReason)
+{
+    test::TempDir dir;
+    ASSERT_EQ(::mkdir(dir.file("folder").c_str(), 0755), 0);
+    const auto missing = test::run_program(program, {"--show", "nothing.mid"}, dir.path());
+    EXPECT_EQ(missing.exit_status, 2);
+    EXPECT_EQ(missing.output, "Cannot read file nothing.mid: No such file or directory\n");
+    const auto folder = test::run_program(program, {"--show", "folder"}, dir.path());
+    EXPECT_EQ(folder.exit_status, 2);
+    EXPECT_EQ(folder.output, "Cannot read file folder: Is a directory\n");
+    EXPECT_EQ(dir.entries(), std::vector<std::string>{"folder"});
+}
+
+TEST(Show, WithoutOneFileItIsAUsageError)
+{
+    test::TempDir dir;
+    for (const std::vector<std::string>& args : {std::vector<std::string>{"--show"}, {"--show", "a.mid", "b.mid"}}) {
+        const auto result = test::run_program(program, args, dir.path());
+        EXPECT_EQ(result.exit_status, 1);
+        EXPECT_TRUE(result.output.starts_with("Usage: ")) << result.output;
+    }
+    EXPECT_TRUE(dir.entries().empty());
+}
+
+}  // namespace
+}  // namespace mixmidi
