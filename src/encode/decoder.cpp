@@ -409,7 +409,7 @@ Rebuild rebuild_command(const SmfFile& file)
     const std::vector<std::uint8_t> written = write_run(selector, pairs);
     if (written != wanted) {
         return no_run("the event " + at_offset(first_difference(track, written)) +
-                      " is not as mixmidi writes it: its timing or its running status differ");
+                      " is not as mixmidi writes it: its delta time, running status or length differs");
     }
     return {words_for(selector, pairs), {}};
 }
