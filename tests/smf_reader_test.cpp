@@ -173,7 +173,8 @@ TEST(SmfReader, KeepsWhatEachEventIs)
     long_sysex.resize(long_sysex.size() + 128, 0x11);
     Bytes track_bytes = hex("00 B2 07 64  83 60 0A 40  00 FF 51 03 07 A1 20");
     track_bytes.insert(track_bytes.end(), long_sysex.begin(), long_sysex.end());
-    const SmfFile file = read_smf(one_track(test::to_hex(track_bytes)));
+    const Bytes bytes = one_track(test::to_hex(track_bytes));
+    const SmfFile file = read_smf(bytes);  // its spans point into bytes
     ASSERT_EQ(file.fault, ReadFault::none);
     EXPECT_EQ(file.header.format, 0);
     EXPECT_EQ(file.header.tracks, 1);

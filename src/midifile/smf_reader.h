@@ -83,6 +83,7 @@ struct SmfFile {
 
 // Reads the header chunk and every chunk after it, and the events of every
 // track, up to the end of the bytes or the first fault.
+// The chunks and events point into bytes, which must outlive the result.
 SmfFile read_smf(std::span<const std::uint8_t> bytes, UncountedSysex uncounted = nullptr);
 
 }  // namespace mixmidi
