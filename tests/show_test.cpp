@@ -278,6 +278,17 @@ TEST(Show, AMissingFileOrADirectoryGetsTheSystemsReason)
     EXPECT_EQ(dir.entries(), std::vector<std::string>{"folder"});
 }
 
+TEST(Show, AnEndlessInputStopsAtTheSizeLimit)
+{
+    if (!test::file_exists("/dev/zero")) {
+        GTEST_SKIP() << "no /dev/zero here";
+    }
+    test::TempDir dir;
+    const auto result = test::run_program(program, {"--show", "/dev/zero"}, dir.path());
+    EXPECT_EQ(result.exit_status, 2);
+    EXPECT_EQ(result.output, "Cannot read file /dev/zero: File too large\n");
+}
+
 TEST(Show, WithoutOneFileItIsAUsageError)
 {
     test::TempDir dir;

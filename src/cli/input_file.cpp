@@ -27,6 +27,11 @@ int read_input(const std::string& path, std::vector<std::uint8_t>& bytes)
         if (got == 0) {
             break;
         }
+        // Far beyond any file a run of mixmidi writes; stops /dev/zero and the like.
+        if (bytes.size() + static_cast<std::size_t>(got) > max_input_size) {
+            error = EFBIG;
+            break;
+        }
         bytes.insert(bytes.end(), buffer.begin(), buffer.begin() + got);
     }
     ::close(fd);
