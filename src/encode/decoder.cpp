@@ -448,7 +448,11 @@ std::string shell_quote(std::string_view word)
     }
     std::string quoted = "'";
     for (const char c : word) {
-        quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+        if (c == '\'') {
+            quoted += "'\\''";
+        } else {
+            quoted += c;
+        }
     }
     return quoted + "'";
 }
@@ -458,9 +462,13 @@ std::string command_line(std::string_view file_name, const std::vector<std::stri
     // As the first argument these would not name a file.
     constexpr std::array<std::string_view, 4> flags = {"-h", "--help", "--version", "--show"};
     const bool is_flag = std::find(flags.begin(), flags.end(), file_name) != flags.end();
-    std::string line = "mixmidi " + shell_quote(is_flag ? "./" + std::string(file_name) : std::string(file_name));
+    std::string path = is_flag ? "./" : "";
+    path += file_name;
+    std::string line = "mixmidi ";
+    line += shell_quote(path);
     for (const auto& word : words) {
-        line += " " + shell_quote(word);
+        line += ' ';
+        line += shell_quote(word);
     }
     return line;
 }
