@@ -13,32 +13,11 @@ namespace {
 
 using test::Bytes;
 using test::hex;
+using test::on_every_channel;
+using test::repeated;
 using test::to_hex;
 
 const std::string program = MIXMIDI_BINARY;
-
-// The same four-byte event once per channel, B0 to BF: pattern holds %X for
-// the channel nibble, as in "00 B%X 07 64".
-std::string on_every_channel(const char* pattern)
-{
-    std::string events;
-    for (int channel = 0; channel < 16; ++channel) {
-        char event[64];
-        std::snprintf(event, sizeof event, pattern, channel);
-        events += event;
-        events += ' ';
-    }
-    return events;
-}
-
-std::string repeated(const std::string& text, int times)
-{
-    std::string all;
-    for (int i = 0; i < times; ++i) {
-        all += text;
-    }
-    return all;
-}
 
 struct CliCase {
     const char* name;

@@ -10,6 +10,8 @@ namespace {
 
 using test::Bytes;
 using test::hex;
+using test::on_every_channel;
+using test::repeated;
 using test::smf_file;
 
 std::string join(const std::vector<std::string>& words)
@@ -19,27 +21,6 @@ std::string join(const std::vector<std::string>& words)
         line += (line.empty() ? "" : " ") + word;
     }
     return line;
-}
-
-// The same event on channels 1 to 16: pattern holds %X for the channel nibble.
-std::string on_every_channel(const char* pattern)
-{
-    std::string events;
-    for (int channel = 0; channel < 16; ++channel) {
-        std::array<char, 64> event{};
-        std::snprintf(event.data(), event.size(), pattern, channel);
-        events += std::string(event.data()) + " ";
-    }
-    return events;
-}
-
-std::string repeated(const std::string& text, int times)
-{
-    std::string all;
-    for (int i = 0; i < times; ++i) {
-        all += text;
-    }
-    return all;
 }
 
 TEST(Decoder, DescribesEachEvent)

@@ -48,6 +48,27 @@ std::string to_hex(const Bytes& bytes)
     return text;
 }
 
+std::string on_every_channel(const char* pattern)
+{
+    std::string events;
+    for (int channel = 0; channel < 16; ++channel) {
+        char event[64];
+        std::snprintf(event, sizeof event, pattern, channel);
+        events += event;
+        events += ' ';
+    }
+    return events;
+}
+
+std::string repeated(const std::string& text, int times)
+{
+    std::string all;
+    for (int i = 0; i < times; ++i) {
+        all += text;
+    }
+    return all;
+}
+
 Bytes smf_file(const Bytes& events)
 {
     Bytes file = hex("4D 54 68 64 00 00 00 06 00 00 00 01 00 60 4D 54 72 6B");

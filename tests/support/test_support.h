@@ -14,6 +14,12 @@ Bytes hex(std::string_view text);
 // The reverse, for readable failure messages.
 std::string to_hex(const Bytes& bytes);
 
+// The same four-byte event once per channel, B0 to BF, in hex: pattern holds
+// %X for the channel nibble, as in "00 B%X 07 64".
+std::string on_every_channel(const char* pattern);
+// text, times times over.
+std::string repeated(const std::string& text, int times);
+
 // The 22-byte header with the given track length, then the events, then the
 // end-of-track event: the whole file a run should write.
 Bytes smf_file(const Bytes& events);
