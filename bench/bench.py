@@ -68,20 +68,20 @@ midi.save(sys.argv[2])
 
 
 def run_once(args):
-    """Wall time in seconds and peak resident memory in KiB of one run."""
+    """Wall time in seconds of one run."""
     with open(os.devnull, "wb") as devnull:
         start = time.perf_counter()
         pid = os.posix_spawn(args[0], args, os.environ, file_actions=[(os.POSIX_SPAWN_DUP2, devnull.fileno(), 1)])
-        _, status, usage = os.wait4(pid, 0)
+        _, status = os.waitpid(pid, 0)
         elapsed = time.perf_counter() - start
     if os.waitstatus_to_exitcode(status) != 0:
         sys.exit(f"{args[0]} failed with status {status}")
-    return elapsed, usage.ru_maxrss
+    return elapsed
 
 
 def median_time(args, repetitions):
     run_once(args)  # warm the page cache
-    return statistics.median(run_once(args)[0] for _ in range(repetitions))
+    return statistics.median(run_once(args) for _ in range(repetitions))
 
 
 def peak_memory(args):
