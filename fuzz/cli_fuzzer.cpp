@@ -1,14 +1,22 @@
 // Random argument lists through the program's own entry point. The input is
 // the arguments after the file name, separated by NUL bytes; the file name is
-// always a temporary path, so that no run writes anywhere else. An input that
-// starts with one of the flags the program takes in first place is run with
-// the flag first and the path after it.
+// always a path in a temporary folder (removed at exit), so that no run
+// writes anywhere else. An input that starts with one of the flags the
+// program takes in first place is run with the flag first and the path after
+// it. A first word "-" writes the file to standard output (a scratch file
+// here); a first word "@N" lets only N bytes be written, as a disk that fills
+// part way, over an earlier file that must then survive whole.
 #include "cli/driver.h"
 #include "midifile/smf_writer.h"
+#include "platform/platform.h"
+#include "platform/text_out.h"
 
+#include <csignal>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <fcntl.h>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <string>
@@ -17,8 +25,10 @@
 
 namespace {
 
+std::string folder;
 std::string output_path;
-std::FILE* discard = nullptr;
+std::string stdout_path;
+const std::vector<std::uint8_t> earlier_file = {'o', 'l', 'd'};
 
 [[noreturn]] void fail(const char* what)
 {
@@ -89,6 +99,37 @@ void check_file(const std::vector<std::uint8_t>& file)
     }
 }
 
+void write_all(const std::string& path, const std::vector<std::uint8_t>& bytes)
+{
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+}
+
+void remove_folder() { std::filesystem::remove_all(folder); }
+
+// Runs the command line with standard output on a scratch file, for "-".
+int run_with_stdout_captured(int argc, const char* const* argv, bool flag_first)
+{
+    const int saved = ::dup(1);
+    const int scratch = ::open(stdout_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    ::dup2(scratch, 1);
+    ::close(scratch);
+    std::string out_text;
+    std::string err_text;
+    int status = 0;
+    {
+        mixmidi::TextOut out(out_text);
+        mixmidi::TextOut err(err_text);
+        status = mixmidi::run_command_line(argc, argv, out, err);
+    }
+    ::dup2(saved, 1);
+    ::close(saved);
+    if (!flag_first && !out_text.empty()) {
+        fail("with \"-\" a message went to standard output");
+    }
+    return status;
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***)
@@ -97,8 +138,12 @@ extern "C" int LLVMFuzzerInitialize(int*, char***)
     if (::mkdtemp(dir) == nullptr) {
         std::abort();
     }
-    output_path = std::string(dir) + "/out.mid";
-    discard = std::fopen("/dev/null", "w");
+    folder = dir;
+    output_path = folder + "/out.mid";
+    stdout_path = folder + "/stdout";
+    std::atexit(remove_folder);
+    std::signal(SIGXFSZ, SIG_IGN);
+    std::signal(SIGPIPE, SIG_IGN);
     return 0;
 }
 
@@ -113,34 +158,75 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             words.back() += static_cast<char>(data[i]);
         }
     }
+    const bool to_stdout = words.front() == "-";
+    const bool budgeted = words.front().size() > 1 && words.front()[0] == '@';
+    const std::uint64_t budget = budgeted ? std::strtoull(words.front().c_str() + 1, nullptr, 10) : 0;
+    if (to_stdout || budgeted) {
+        words.erase(words.begin());
+        if (words.empty()) {
+            words.emplace_back();
+        }
+    }
     std::vector<const char*> argv = {"mixmidi"};
     const bool flag_first =
         words.front() == "-h" || words.front() == "--help" || words.front() == "--version" || words.front() == "--show";
     if (flag_first) {
         argv.push_back(words.front().c_str());
     }
-    argv.push_back(output_path.c_str());
+    argv.push_back(to_stdout ? "-" : output_path.c_str());
     for (std::size_t i = flag_first ? 1 : 0; i < words.size(); ++i) {
         argv.push_back(words[i].c_str());
     }
     argv.push_back(nullptr);
+    const int argc = static_cast<int>(argv.size() - 1);
 
     ::unlink(output_path.c_str());
-    const int status = mixmidi::run_command_line(static_cast<int>(argv.size() - 1), argv.data(), discard);
+    if (budgeted) {
+        write_all(output_path, earlier_file);
+        mixmidi::platform::fail_writes_after(budget);
+    }
+    int status = 0;
+    if (to_stdout) {
+        status = run_with_stdout_captured(argc, argv.data(), flag_first);
+    } else {
+        std::string out_text;
+        std::string err_text;
+        mixmidi::TextOut out(out_text);
+        mixmidi::TextOut err(err_text);
+        status = mixmidi::run_command_line(argc, argv.data(), out, err);
+    }
+    mixmidi::platform::fail_writes_after(mixmidi::platform::never);
     if (status < 0 || status > 3) {
         fail("exit status outside 0..3");
     }
-    const bool written = ::access(output_path.c_str(), F_OK) == 0;
-    if (flag_first) {
-        if (written) {
-            fail("a flag given first wrote a file");
+    const bool product = status == mixmidi::exit_ok || status == mixmidi::exit_skipped;
+    // out.mid and the scratch standard output at most.
+    if (std::distance(std::filesystem::directory_iterator(folder), {}) > 2) {
+        fail("a temporary file was left behind");
+    }
+    if (to_stdout) {
+        if (product && !flag_first) {
+            check_file(read_all(stdout_path));
         }
         return 0;
     }
-    if (written != (status == mixmidi::exit_ok || status == mixmidi::exit_skipped)) {
+    const bool exists = ::access(output_path.c_str(), F_OK) == 0;
+    if (flag_first) {
+        if (exists != budgeted) {
+            fail("a flag given first touched the file");
+        }
+        return 0;
+    }
+    if (budgeted && !product) {
+        if (read_all(output_path) != earlier_file) {
+            fail("a failed write damaged the earlier file");
+        }
+        return 0;
+    }
+    if (!budgeted && exists != product) {
         fail("a file exists exactly when the status is 0 or 3");
     }
-    if (written) {
+    if (product) {
         check_file(read_all(output_path));
     }
     return 0;

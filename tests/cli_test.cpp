@@ -204,28 +204,6 @@ TEST(Cli, WriteToAFullDeviceExits2)
     EXPECT_EQ(result.output, "Set channel 1\nCannot write file /dev/full\n");
 }
 
-TEST(Cli, FailedWriteKeepsTheOldContentsAndLeavesNoTemporaryFile)
-{
-    test::TempDir dir;
-    const Bytes old_contents = {'o', 'l', 'd'};
-    test::write_file(dir.file("out.mid"), old_contents);
-    // The file would be far larger than the 1000 bytes this run may write.
-    const std::vector<std::string> args = {"out.mid", "all", "-d1", std::string(5000, 'x')};
-    const auto result = test::run_program(program, args, dir.path(), 1000);
-    EXPECT_EQ(result.exit_status, 2);
-    EXPECT_EQ(result.output, "Set all channels\nCannot write file out.mid\n");
-    EXPECT_EQ(test::read_file(dir.file("out.mid")), old_contents);
-    EXPECT_EQ(dir.entries(), std::vector<std::string>{"out.mid"});
-}
-
-TEST(Cli, FailedWriteOfANewFileLeavesNothing)
-{
-    test::TempDir dir;
-    const auto result = test::run_program(program, {"out.mid", "all", "-d1", std::string(5000, 'x')}, dir.path(), 1000);
-    EXPECT_EQ(result.exit_status, 2);
-    EXPECT_TRUE(dir.entries().empty());
-}
-
 TEST(Cli, FileThatCannotBeCreatedExits2)
 {
     test::TempDir dir;
@@ -235,24 +213,6 @@ TEST(Cli, FileThatCannotBeCreatedExits2)
         EXPECT_EQ(result.output, "Cannot open file " + path + " for writing\n") << path;
     }
     EXPECT_TRUE(dir.entries().empty());
-}
-
-TEST(Cli, ReplacingAFileKeepsItsModeAndItsSymbolicLink)
-{
-    test::TempDir dir;
-    test::write_file(dir.file("real.mid"), {'o', 'l', 'd'});
-    ASSERT_EQ(::chmod(dir.file("real.mid").c_str(), 0640), 0);
-    ASSERT_EQ(::symlink("real.mid", dir.file("link.mid").c_str()), 0);
-
-    const auto result = test::run_program(program, {"link.mid", "1", "-vol", "1"}, dir.path());
-    EXPECT_EQ(result.exit_status, 0);
-    struct stat link_info {};
-    ASSERT_EQ(::lstat(dir.file("link.mid").c_str(), &link_info), 0);
-    EXPECT_TRUE(S_ISLNK(link_info.st_mode));
-    struct stat real_info {};
-    ASSERT_EQ(::stat(dir.file("real.mid").c_str(), &real_info), 0);
-    EXPECT_EQ(real_info.st_mode & 07777, 0640U);
-    EXPECT_EQ(to_hex(test::read_file(dir.file("real.mid"))), to_hex(test::smf_file(hex("00 B0 07 01"))));
 }
 
 TEST(Cli, ManPageDocumentsEveryOption)

@@ -1,8 +1,8 @@
 #pragma once
 
 #include "encode/encoder.h"
+#include "platform/text_out.h"
 
-#include <cstdio>
 #include <optional>
 #include <string_view>
 
@@ -19,8 +19,17 @@ enum ExitStatus : int {
 // all_channels for "all"; nothing for anything else.
 std::optional<int> parse_channel(std::string_view argument);
 
-// The whole program: reads the command line, writes the file, prints to out
+// The whole program but for the process around it: reads the command line,
+// writes the file, prints messages to out (or, when the file is "-", to err)
 // and returns the exit status.
-int run_command_line(int argc, const char* const* argv, std::FILE* out = stdout);
+int run_command_line(int argc, const char* const* argv, TextOut& out, TextOut& err);
+
+// Flushes and closes standard output; if any of its text was lost, says so
+// on err and returns exit_file_error, else status.
+int finish_standard_output(TextOut& out, TextOut& err, int status);
+
+// The process: prepares the standard streams and signals, runs the command
+// line on them and returns the exit status.
+int main_entry(int argc, const char* const* argv);
 
 }  // namespace mixmidi

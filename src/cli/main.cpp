@@ -1,3 +1,3 @@
 #include "cli/driver.h"
 
-int main(int argc, char** argv) { return mixmidi::run_command_line(argc, argv); }
+int main(int argc, char** argv) { return mixmidi::main_entry(argc, argv); }

@@ -47,11 +47,12 @@ constexpr std::string_view usage_body = "where filename is the name of the .mid 
 
 }  // namespace
 
-void print_usage(std::FILE* out, std::string_view invocation_name)
+void print_usage(TextOut& out, std::string_view invocation_name)
 {
-    std::fprintf(out, "Usage: %.*s filename chan option option...\n", static_cast<int>(invocation_name.size()),
-                 invocation_name.data());
-    std::fwrite(usage_body.data(), 1, usage_body.size(), out);
+    out.put("Usage: ");
+    out.put(invocation_name);
+    out.put(" filename chan option option...\n");
+    out.put(usage_body);
 }
 
 }  // namespace mixmidi

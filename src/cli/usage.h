@@ -1,11 +1,12 @@
 #pragma once
 
-#include <cstdio>
+#include "platform/text_out.h"
+
 #include <string_view>
 
 namespace mixmidi {
 
 // Prints the usage text, naming the program as it was invoked.
-void print_usage(std::FILE* out, std::string_view invocation_name);
+void print_usage(TextOut& out, std::string_view invocation_name);
 
 }  // namespace mixmidi

@@ -1,23 +1,11 @@
 #include "midifile/file_sink.h"
 
-#include <cerrno>
-#include <limits>
-#include <unistd.h>
-
 namespace mixmidi {
 
 void FileSink::write_all(std::span<const std::uint8_t> bytes)
 {
-    while (!bytes.empty() && !failed_) {
-        const ssize_t written = ::write(fd_, bytes.data(), bytes.size());
-        if (written < 0 && errno == EINTR) {
-            continue;
-        }
-        if (written <= 0) {
-            failed_ = true;
-            return;
-        }
-        bytes = bytes.subspan(static_cast<std::size_t>(written));
+    if (error_ == 0) {
+        error_ = platform::write_all(handle_, bytes);
     }
 }
 
@@ -25,7 +13,7 @@ bool FileSink::flush()
 {
     write_all(buffered());
     empty_buffer();
-    return !failed_;
+    return error_ == 0;
 }
 
 void FileSink::overflow(std::span<const std::uint8_t> bytes)
@@ -40,12 +28,8 @@ void FileSink::overflow(std::span<const std::uint8_t> bytes)
 
 void FileSink::seek(std::uint64_t offset)
 {
-    if (!flush()) {
-        return;
-    }
-    if (offset > static_cast<std::uint64_t>(std::numeric_limits<off_t>::max()) ||
-        ::lseek(fd_, static_cast<off_t>(offset), SEEK_SET) < 0) {
-        failed_ = true;
+    if (flush()) {
+        error_ = platform::seek_to(handle_, offset);
     }
 }
 

@@ -25,15 +25,41 @@ std::string repeated(const std::string& text, int times);
 Bytes smf_file(const Bytes& events);
 
 struct ProgramResult {
-    int exit_status = -1;
-    std::string output;  // standard output and standard error together
+    int exit_status = -1;  // 128 + the signal's number for a process a signal ended, as shells report it
+    std::string output;    // standard output
+    std::string errors;    // standard error
 };
 
-// Runs a program with exactly these arguments (no shell), from directory cwd.
-// Before exec, the child ignores SIGXFSZ and, when file_size_limit is not
-// zero, may write files of at most that many bytes.
+// Where the child's standard output goes.
+enum class StdoutTo {
+    capture,  // a file read back into ProgramResult::output
+    closed,   // closed, as with the shell's >&-
+    path,     // the file or device named by RunOptions::stdout_path, as with >PATH
+    fd,       // the descriptor RunOptions::stdout_fd, as the write end of a pipe
+};
+
+struct RunOptions {
+    StdoutTo stdout_to = StdoutTo::capture;
+    std::string stdout_path;
+    int stdout_fd = -1;
+    // Run the program under these words, as in {"/usr/bin/prlimit", "--fsize=10"}.
+    std::vector<std::string> wrapper;
+};
+
+// Runs a program with exactly these arguments (no shell), from directory cwd,
+// with every signal's default action and no blocked signals, as a shell
+// starts it. Standard input is empty.
 ProgramResult run_program(const std::string& program, const std::vector<std::string>& args, const std::string& cwd,
-                          std::uint64_t file_size_limit = 0);
+                          const RunOptions& options = {});
+
+// The same, started without waiting: standard error goes to /dev/null, and
+// wait_program returns the exit status as run_program reports it.
+long start_program(const std::string& program, const std::vector<std::string>& args, const std::string& cwd,
+                   const RunOptions& options = {});
+int wait_program(long pid);
+
+// The full path of a program found on PATH, or "" when there is none.
+std::string find_program(const std::string& name);
 
 // A fresh directory under the system's temporary directory, removed with
 // everything in it when the object goes.
