@@ -17,7 +17,7 @@ for corpus in fuzz/corpus/*/; do
     scratch="$(mktemp -d)"
     echo "fuzzing ${name} for ${seconds}s"
     mkdir -p build-fuzz/artifacts
-    "$target" "${dict[@]}" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 \
+    "$target" "${dict[@]}" -max_total_time="$seconds" -max_len=65536 -timeout=10 -rss_limit_mb=2048 \
         -artifact_prefix=build-fuzz/artifacts/ \
         -print_final_stats=1 "$scratch" "$corpus" 2>&1 | tail -n 12
     status="${PIPESTATUS[0]}"

@@ -3,9 +3,6 @@
 #include "encode/encoder.h"
 #include "platform/text_out.h"
 
-#include <optional>
-#include <string_view>
-
 namespace mixmidi {
 
 enum ExitStatus : int {
@@ -14,10 +11,6 @@ enum ExitStatus : int {
     exit_file_error = 2,  // the file could not be created or written
     exit_skipped = 3,     // the file was written, but some option was skipped
 };
-
-// The zero-based channel selector for a channel argument: 0 to 15, or
-// all_channels for "all"; nothing for anything else.
-std::optional<int> parse_channel(std::string_view argument);
 
 // The whole program but for the process around it: reads the command line,
 // writes the file, prints messages to out (or, when the file is "-", to err)

@@ -45,7 +45,35 @@ constexpr std::string_view usage_body = "where filename is the name of the .mid 
                                         "\tbank may be 0 to 63\n"
                                         "-save option, if used, should always be the last option in the line\n";
 
+// What --help adds after the usage text: what that text does not list.
+constexpr std::string_view help_more = "\n"
+                                       "Also:\n"
+                                       "-chan [chan]\n"
+                                       "\tthe options after it go to chan (1-16 or all), until the next -chan\n"
+                                       "-d1 [text], -d2 [text]\n"
+                                       "\tsend text to the board in a system-exclusive message\n"
+                                       "filename may be - to write the file to standard output\n"
+                                       "\t(the messages then go to standard error)\n"
+                                       "%s --show FILE...\n"
+                                       "\tlist what each file does to the board, and the command that rebuilds it\n"
+                                       "%s --help | --version\n"
+                                       "Exit status: 0 written; 1 usage or a bad channel, nothing written;\n"
+                                       "2 the file could not be written, or standard output was lost;\n"
+                                       "3 written, but an option or setting was skipped\n";
+
 }  // namespace
+
+void print_help(TextOut& out, std::string_view invocation_name)
+{
+    print_usage(out, invocation_name);
+    std::string_view rest = help_more;
+    for (auto mark = rest.find("%s"); mark != std::string_view::npos; mark = rest.find("%s")) {
+        out.put(rest.substr(0, mark));
+        out.put(invocation_name);
+        rest.remove_prefix(mark + 2);
+    }
+    out.put(rest);
+}
 
 void print_usage(TextOut& out, std::string_view invocation_name)
 {

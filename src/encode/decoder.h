@@ -3,12 +3,11 @@
 #include "encode/controller_map.h"
 #include "midifile/smf_reader.h"
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <span>
-#include <string>
 #include <string_view>
-#include <vector>
 
 namespace mixmidi {
 
@@ -17,41 +16,33 @@ namespace mixmidi {
 // number of bytes after the F0 up to and including the first F7, or 0.
 std::size_t uncounted_text_message(std::span<const std::uint8_t> after_f0);
 
-// One event read back as a mixer setting, where it is one.
-struct DecodedEvent {
-    const ControllerEntry* entry = nullptr;  // nullptr for events that are no mixer setting
-    int channel = 0;                         // zero-based; for text messages it plays no part
-    std::string setting;                     // the command-line word that writes it
-    std::string description;                 // what it does, as in "channel 3  -vol 100"
+// Why a Control Change of a known controller is still no setting mixmidi writes.
+enum class Misfit : std::uint8_t {
+    none,
+    unknown_controller,    // no option sends this controller
+    board_wide_elsewhere,  // a board-wide option not on channel 1
+    keyword_value,         // a keyword option with a value other than 0 or 127
+    nonzero_value,         // an option whose value is always 0, with another
 };
 
-DecodedEvent decode_event(const Event& event);
-
-// The arguments of the one run of mixmidi that writes exactly these bytes
-// (or, for text messages without their count, the standard form of them):
-// the channel, then the option/setting pairs. Where there is no such run,
-// words is empty and reason says why.
-struct Rebuild {
-    std::vector<std::string> words;
-    std::string reason;
+// One event read back through the controller map.
+struct DecodedSetting {
+    const ControllerEntry* entry = nullptr;  // the option; nullptr when the event is no mixer setting
+    int channel = 0;                         // zero-based, for Control Changes
+    std::uint8_t controller = 0;             // for Control Changes
+    std::uint8_t value = 0;                  // for Control Changes
+    std::string_view text;                   // for text messages
+    Misfit misfit = Misfit::none;            // for Control Changes that are no setting
+    bool is_control_change = false;
 };
 
-Rebuild rebuild_command(const SmfFile& file);
+DecodedSetting decode_setting(const Event& event);
 
-// The file as mixmidi writes it today: every text message without its count
-// given one, and the track lengths to match.
-std::vector<std::uint8_t> standard_form(const SmfFile& file);
+// The command-line word that writes a decoded setting: the keyword, the
+// number (written into digits) or the text.
+std::string_view setting_word(const DecodedSetting& setting, std::array<char, 4>& digits);
 
-// Text for a listing, in double quotes, with control bytes, quotes and
-// backslashes written as escapes ("\n", "\x01") so that it stays on one line.
-std::string quote_text(std::string_view text);
-
-// A word as a POSIX shell reads it back unchanged: as it is when made only of
-// safe characters, else in single quotes.
-std::string shell_quote(std::string_view word);
-
-// "mixmidi FILE WORDS...", quoted, with the file name kept from being read
-// as one of the program's own flags.
-std::string command_line(std::string_view file_name, const std::vector<std::string>& words);
+// For text messages: where the text starts after the F0 (and its count).
+inline constexpr std::size_t text_start = 7;
 
 }  // namespace mixmidi

@@ -171,7 +171,7 @@ Fault read_event(Cursor& at, std::uint8_t& running_status, UncountedSysex uncoun
     return fault;
 }
 
-Fault read_track_events(Chunk& chunk, std::size_t data_offset, UncountedSysex uncounted)
+Fault read_track_events(const Chunk& chunk, std::size_t data_offset, UncountedSysex uncounted, SmfVisitor& visitor)
 {
     Cursor at{chunk.data, data_offset, 0};
     std::uint8_t running_status = 0;
@@ -181,10 +181,21 @@ Fault read_track_events(Chunk& chunk, std::size_t data_offset, UncountedSysex un
         if (const Fault fault = read_event(at, running_status, uncounted, event); fault.kind != ReadFault::none) {
             return fault;
         }
-        chunk.events.push_back(event);
+        visitor.on_event(event);
     }
     return {};
 }
+
+// Keeps every chunk and event, for read_smf without a visitor.
+class Collector final : public SmfVisitor {
+public:
+    explicit Collector(SmfFile& file) : file_(file) {}
+    void on_chunk(const Chunk& chunk) override { file_.chunks.push_back(chunk); }
+    void on_event(const Event& event) override { file_.chunks.back().events.push_back(event); }
+
+private:
+    SmfFile& file_;
+};
 
 std::string_view chunk_type(std::span<const std::uint8_t> bytes)
 {
@@ -224,17 +235,19 @@ std::string_view describe_fault(ReadFault fault)
         return "a data byte with its top bit set";
     case ReadFault::bad_status:
         return "a status byte that has no place in a file";
+    case ReadFault::missing_tracks:
+        return "the file holds fewer tracks than its header announces";
     }
     return "unknown fault";
 }
 
-SmfFile read_smf(std::span<const std::uint8_t> bytes, UncountedSysex uncounted)
+ReadResult read_smf(std::span<const std::uint8_t> bytes, UncountedSysex uncounted, SmfVisitor& visitor)
 {
-    SmfFile file;
-    const auto fail = [&file](Fault fault) {
-        file.fault = fault.kind;
-        file.fault_offset = fault.offset;
-        return file;
+    ReadResult result;
+    const auto fail = [&result](Fault fault) {
+        result.fault = fault.kind;
+        result.fault_offset = fault.offset;
+        return result;
     };
     if (bytes.empty()) {
         return fail({ReadFault::empty_file, 0});
@@ -266,19 +279,33 @@ SmfFile read_smf(std::span<const std::uint8_t> bytes, UncountedSysex uncounted)
             if (length < header_data_size) {
                 return fail({ReadFault::short_header, 4});
             }
-            file.header = {read_be16(chunk.data), read_be16(chunk.data.subspan(2)), read_be16(chunk.data.subspan(4))};
-            file.chunks.push_back(chunk);
+            result.header = {read_be16(chunk.data), read_be16(chunk.data.subspan(2)), read_be16(chunk.data.subspan(4))};
+            visitor.on_chunk(chunk);
             continue;
         }
-        Fault fault;
+        visitor.on_chunk(chunk);
         if (chunk.type == "MTrk") {
-            fault = read_track_events(chunk, chunk.offset + chunk_prefix_size, uncounted);
-        }
-        file.chunks.push_back(std::move(chunk));
-        if (fault.kind != ReadFault::none) {
-            return fail(fault);
+            ++result.tracks_found;
+            if (const Fault fault = read_track_events(chunk, chunk.offset + chunk_prefix_size, uncounted, visitor);
+                fault.kind != ReadFault::none) {
+                return fail(fault);
+            }
         }
     }
+    if (result.tracks_found < result.header.tracks) {
+        return fail({ReadFault::missing_tracks, bytes.size()});
+    }
+    return result;
+}
+
+SmfFile read_smf(std::span<const std::uint8_t> bytes, UncountedSysex uncounted)
+{
+    SmfFile file;
+    Collector collector(file);
+    const ReadResult result = read_smf(bytes, uncounted, collector);
+    file.header = result.header;
+    file.fault = result.fault;
+    file.fault_offset = result.fault_offset;
     return file;
 }
 

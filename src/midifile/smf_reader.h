@@ -27,6 +27,7 @@ enum class ReadFault : std::uint8_t {
     no_running_status,       // a data byte where a status byte belongs, with no status to repeat
     data_byte_out_of_range,  // a channel message's data byte with the top bit set
     bad_status,              // a status byte a file cannot hold (F1 to F6, F8 to FE)
+    missing_tracks,          // the file ends before the number of tracks its header announces
 };
 
 // One line of description per fault, as in "the track ends inside an event".
@@ -74,6 +75,34 @@ struct SmfHeader {
 // make the uncounted message, or 0 where the bytes are not one.
 using UncountedSysex = std::size_t (*)(std::span<const std::uint8_t> after_f0);
 
+struct ReadResult {
+    SmfHeader header;
+    ReadFault fault = ReadFault::none;
+    std::size_t fault_offset = 0;  // where the fault was found
+    std::size_t tracks_found = 0;  // "MTrk" chunks read
+};
+
+// Takes a file's chunks and events as they are read, in file order.
+class SmfVisitor {
+public:
+    // Every chunk, the header chunk first, before its events; events stays empty.
+    virtual void on_chunk(const Chunk& chunk) = 0;
+    // Each event of the last "MTrk" chunk given to on_chunk.
+    virtual void on_event(const Event& event) = 0;
+
+protected:
+    SmfVisitor() = default;
+    SmfVisitor(const SmfVisitor&) = default;
+    SmfVisitor& operator=(const SmfVisitor&) = default;
+    ~SmfVisitor() = default;
+};
+
+// Reads the header chunk, every chunk after it and the events of every
+// track, up to the end of the bytes or the first fault, handing each to the
+// visitor as it goes: memory does not grow with the file. The spans handed
+// over point into bytes.
+ReadResult read_smf(std::span<const std::uint8_t> bytes, UncountedSysex uncounted, SmfVisitor& visitor);
+
 struct SmfFile {
     SmfHeader header;
     std::vector<Chunk> chunks;  // the header chunk first, then the others in file order
@@ -81,8 +110,7 @@ struct SmfFile {
     std::size_t fault_offset = 0;  // where the fault was found; the chunks before it are kept
 };
 
-// Reads the header chunk and every chunk after it, and the events of every
-// track, up to the end of the bytes or the first fault.
+// The same, kept whole: every chunk with the events of every track.
 // The chunks and events point into bytes, which must outlive the result.
 SmfFile read_smf(std::span<const std::uint8_t> bytes, UncountedSysex uncounted = nullptr);
 

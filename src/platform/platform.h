@@ -49,6 +49,9 @@ Error close_handle(Handle handle);
 std::string error_text(Error error);
 inline constexpr Error bad_handle = 9;  // EBADF, the same number on every platform we build for
 
+// The bytes a new process's arguments and environment may take together.
+std::size_t argument_space();
+
 // Reads a whole file; "-" is the standard input. More than max_size bytes is
 // EFBIG, so that an endless device cannot exhaust memory.
 Error read_file(std::string_view path, std::size_t max_size, std::vector<std::uint8_t>& bytes);

@@ -18,6 +18,8 @@ namespace {
 
 std::array<bool, 3> closed_streams{};
 
+constexpr std::size_t arg_max_fallback = 4096;  // the least POSIX allows
+
 // The temporary file a signal handler removes: written whole before armed is
 // set, so the handler never sees half a name.
 std::array<char, PATH_MAX + 1> pending_temp{};
@@ -333,6 +335,12 @@ Error seek_to(Handle handle, std::uint64_t offset)
 Error close_handle(Handle handle) { return ::close(as_fd(handle)) != 0 ? errno : 0; }
 
 std::string error_text(Error error) { return std::strerror(error); }
+
+std::size_t argument_space()
+{
+    const long space = ::sysconf(_SC_ARG_MAX);
+    return space > 0 ? static_cast<std::size_t>(space) : std::size_t{arg_max_fallback};
+}
 
 Error read_file(std::string_view path, std::size_t max_size, std::vector<std::uint8_t>& bytes)
 {
