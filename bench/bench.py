@@ -3,10 +3,17 @@
 
 Usage: bench.py MIXMIDI_BINARY [PAIRS]
 
-Every program writes the same 16 * PAIRS Control Changes on all channels; the
-script checks that the three files are byte-identical, prints the median time
-of several repetitions of each, their ratios, and mixmidi's peak memory for
-one pair and for PAIRS pairs. It prints; it does not fail on slow numbers.
+Writing: every program writes the same 16 * PAIRS Control Changes on all
+channels; the script checks that the three files are byte-identical, prints
+the median time of several repetitions of each, their ratios, and mixmidi's
+peak memory for one pair and for PAIRS pairs.
+
+Reading: mixmidi --show and midicsv read the same 16 MB file of 4 million
+Control Changes laid out as a run with "all" writes them, their output going
+to a pipe, taking turns; the script prints the median times, their ratio and
+the peak memory of both.
+
+It prints; it does not fail on slow numbers.
 """
 import os
 import platform
@@ -97,6 +104,56 @@ def peak_memory(args):
     return max(peaks)
 
 
+def write_big_file(path, pairs):
+    """A file of 16 * pairs Control Changes, as mixmidi writes them with all."""
+    events = bytearray()
+    for _, _, controller, value in option_pairs(pairs):
+        for channel in range(16):
+            events += bytes((0, 0xB0 | channel, controller, value))
+    events += bytes((0, 0xFF, 0x2F, 0))
+    with open(path, "wb") as out:
+        out.write(b"MThd" + (6).to_bytes(4, "big") + bytes((0, 0, 0, 1, 0, 0x60)))
+        out.write(b"MTrk" + len(events).to_bytes(4, "big") + events)
+
+
+def read_once(args):
+    """Wall time in seconds of one run whose output goes to a pipe read to its end."""
+    start = time.perf_counter()
+    with subprocess.Popen(args, stdout=subprocess.PIPE) as child:
+        while child.stdout.read(1 << 20):
+            pass
+    elapsed = time.perf_counter() - start
+    if child.returncode != 0:
+        sys.exit(f"{args[0]} failed with status {child.returncode}")
+    return elapsed
+
+
+def bench_reading(binary, work):
+    path = os.path.join(work, "big.mid")
+    write_big_file(path, 250000)
+    show = [binary, "--show", path]
+    midicsv = shutil.which("midicsv")
+    readers = {"mixmidi --show": show}
+    if midicsv:
+        readers["midicsv"] = [midicsv, path]
+    times = {name: [] for name in readers}
+    for args in readers.values():
+        read_once(args)  # warm the page cache
+    for _ in range(5):  # in turn, so that both see the same machine
+        for name, args in readers.items():
+            times[name].append(read_once(args))
+    size = os.path.getsize(path)
+    print(f"reading a file of 4000000 Control Changes, {size} bytes, output to a pipe:")
+    for name, runs in times.items():
+        memory = peak_memory(readers[name])
+        memory_text = f", peak memory {memory} KiB" if memory is not None else ""
+        print(f"  {name:14} {statistics.median(runs) * 1000:9.2f} ms{memory_text}")
+    if midicsv:
+        ratio = statistics.median(times["midicsv"]) / statistics.median(times["mixmidi --show"])
+        print(f"  midicsv / mixmidi --show {ratio:5.2f}  (goal: at least 2)")
+    print(f"  memory goal for --show: at most {2 * size // 1024 + 16384} KiB (twice the file plus 16 MiB)")
+
+
 def main():
     binary = os.path.abspath(sys.argv[1])
     pair_count = int(sys.argv[2]) if len(sys.argv) > 2 else 20000
@@ -147,6 +204,7 @@ def main():
         identical = len(set(contents.values())) == 1 and len(contents) == 3
         print("files byte-identical: " + ("yes" if identical else "NO: " + ", ".join(
             f"{name} {len(data)} bytes" for name, data in contents.items())))
+        bench_reading(binary, work)
     finally:
         shutil.rmtree(work)
 

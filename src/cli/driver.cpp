@@ -86,8 +86,7 @@ private:
 
 // Writes the header, the events and the end of the track; true if the sink
 // took every byte and the track length fits its 32 bits.
-bool write_track(ByteSink& sink, std::span<const std::string_view> pairs, int channel_selector, RunReport& report,
-                 bool& skipped)
+bool write_track(ByteSink& sink, Words pairs, int channel_selector, RunReport& report, bool& skipped)
 {
     write_file_header(sink);
     report.channel_set(channel_selector);
@@ -101,8 +100,7 @@ bool write_track(ByteSink& sink, std::span<const std::string_view> pairs, int ch
 // Writes the file for arguments already known to be good. A file renamed
 // into place streams through a small buffer; one written in place or to a
 // pipe is built in memory first, since it goes out in one piece.
-int write_mixer_file(std::string_view path, std::span<const std::string_view> pairs, int channel_selector, TextOut& out,
-                     TextOut& err)
+int write_mixer_file(std::string_view path, Words pairs, int channel_selector, TextOut& out, TextOut& err)
 {
     platform::OutputFile file;
     if (platform::open_output(path, file) != 0) {
@@ -144,9 +142,9 @@ int write_command(int argc, const char* const* argv, TextOut& out, TextOut& err)
         print_line(messages, "Cannot understand channel ", argv[2], ", use 1-16 or all\n");
         return exit_usage;
     }
-    const std::vector<std::string_view> pairs(argv + first_pair_index, argv + argc);
-    if (const std::string_view* bad = find_bad_channel(pairs)) {
-        print_line(messages, "Cannot understand channel ", *bad, ", use 1-16 or all\n");
+    const Words pairs(argv + first_pair_index, static_cast<std::size_t>(argc - first_pair_index));
+    if (const char* bad = find_bad_channel(pairs)) {
+        print_line(messages, "Cannot understand channel ", bad, ", use 1-16 or all\n");
         return exit_usage;
     }
     return write_mixer_file(argv[1], pairs, *channel_selector, out, err);

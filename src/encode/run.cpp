@@ -51,17 +51,17 @@ std::optional<int> parse_channel(std::string_view argument)
     return number - 1;
 }
 
-const std::string_view* find_bad_channel(std::span<const std::string_view> pairs)
+const char* find_bad_channel(Words pairs)
 {
     for (std::size_t i = 0; i + 1 < pairs.size(); i += 2) {
         if (pairs[i] == channel_option && !parse_channel(pairs[i + 1])) {
-            return &pairs[i + 1];
+            return pairs[i + 1];
         }
     }
     return nullptr;
 }
 
-RunTotals write_pairs(std::span<const std::string_view> pairs, int channel_selector, ByteSink& sink, RunReport& report)
+RunTotals write_pairs(Words pairs, int channel_selector, ByteSink& sink, RunReport& report)
 {
     RunTotals totals;
     std::size_t i = 0;

@@ -40,14 +40,17 @@ struct RunTotals {
     bool skipped = false;          // something was rejected or left dangling
 };
 
+// The words after the channel argument, as the command line holds them.
+using Words = std::span<const char* const>;
+
 // The first -chan setting, among the pairs, that is no channel; nullptr if
 // every one is good. Checked before any file is touched.
-const std::string_view* find_bad_channel(std::span<const std::string_view> pairs);
+const char* find_bad_channel(Words pairs);
 
 // Writes the events of a run: the option/setting pairs in order, each once
 // on channel 1 when board-wide, else on the selected channel or on each of
 // the 16 in turn; -chan changes the selection for the pairs after it. The
 // -chan settings must have been checked with find_bad_channel.
-RunTotals write_pairs(std::span<const std::string_view> pairs, int channel_selector, ByteSink& sink, RunReport& report);
+RunTotals write_pairs(Words pairs, int channel_selector, ByteSink& sink, RunReport& report);
 
 }  // namespace mixmidi

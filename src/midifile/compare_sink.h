@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <span>
 
 namespace mixmidi {
@@ -36,6 +37,14 @@ public:
 protected:
     void overflow(std::span<const std::uint8_t> bytes) override
     {
+        const bool clear_of_deferred =
+            sought_ || position_ >= deferred_end_ || position_ + bytes.size() <= deferred_begin_;
+        if (clear_of_deferred && position_ + bytes.size() <= expected_.size() &&
+            std::memcmp(expected_.data() + position_, bytes.data(), bytes.size()) == 0) {
+            position_ += bytes.size();
+            end_ = std::max(end_, position_);
+            return;
+        }
         for (const std::uint8_t byte : bytes) {
             const bool deferred = !sought_ && position_ >= deferred_begin_ && position_ < deferred_end_;
             if (!deferred && (position_ >= expected_.size() || expected_[position_] != byte)) {

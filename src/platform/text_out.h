@@ -69,6 +69,18 @@ public:
         put(digits[byte & 0x0F]);
     }
 
+    // Room to write up to size bytes straight into the buffer (size at most
+    // the buffer's); commit() then says how many were written.
+    char* room(std::size_t size)
+    {
+        if (buffer_.size() - used_ < size) {
+            flush();
+        }
+        return buffer_.data() + used_;
+    }
+    void commit(std::size_t size) { used_ += size; }
+    static constexpr std::size_t capacity = 64 * 1024;
+
     // Sends what is buffered; false once anything has failed.
     bool flush();
     [[nodiscard]] platform::Error error() const { return error_; }
@@ -80,7 +92,7 @@ private:
     std::string* capture_ = nullptr;
     platform::Error error_ = 0;
     std::size_t used_ = 0;
-    std::array<char, 64 * 1024> buffer_{};
+    std::array<char, capacity> buffer_{};
 };
 
 }  // namespace mixmidi

@@ -8,6 +8,10 @@
 #include "show/rebuild.h"
 #include "show/shell_quote.h"
 
+#include <algorithm>
+#include <array>
+#include <charconv>
+#include <cstring>
 #include <vector>
 
 namespace mixmidi {
@@ -22,8 +26,47 @@ constexpr std::size_t offset_width = 7;
 constexpr std::size_t header_chunk_size = 14;
 constexpr std::size_t chunk_prefix_size = 8;
 
+// Most events are a few bytes: their line start is written in one piece.
+constexpr std::size_t short_event = 64;
+constexpr std::size_t short_line_start = 20 + 2 + short_event * 3 + 2;
+
+void put_short_line_start(TextOut& out, std::size_t offset, std::span<const std::uint8_t> bytes)
+{
+    constexpr std::string_view hex = "0123456789ABCDEF";
+    char* const start = out.room(short_line_start);
+    std::array<char, 20> digits{};
+    const auto digits_end = std::to_chars(digits.data(), digits.data() + digits.size(), offset).ptr;
+    const auto digit_count = static_cast<std::size_t>(digits_end - digits.data());
+    char* p = start;
+    if (digit_count < offset_width) {
+        std::memset(p, ' ', offset_width - digit_count);
+        p += offset_width - digit_count;
+    }
+    p = std::copy(digits.data(), digits_end, p);
+    *p++ = ' ';
+    *p++ = ' ';
+    char* const hex_start = p;
+    for (const std::uint8_t byte : bytes) {
+        *p++ = hex[byte >> 4];
+        *p++ = hex[byte & 0x0F];
+        *p++ = ' ';
+    }
+    if (!bytes.empty()) {
+        --p;
+    }
+    const auto hex_width = static_cast<std::size_t>(p - hex_start);
+    const std::size_t pad = (hex_width < hex_column_width ? hex_column_width - hex_width : 0) + 2;
+    std::memset(p, ' ', pad);
+    p += pad;
+    out.commit(static_cast<std::size_t>(p - start));
+}
+
 void put_line_start(TextOut& out, std::size_t offset, std::span<const std::uint8_t> bytes)
 {
+    if (bytes.size() <= short_event) {
+        put_short_line_start(out, offset, bytes);
+        return;
+    }
     out.put_decimal(offset, offset_width);
     out.put("  ");
     for (std::size_t i = 0; i < bytes.size(); ++i) {

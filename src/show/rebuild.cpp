@@ -343,7 +343,10 @@ Rebuild RebuildFinder::finish(std::span<const std::uint8_t> bytes)
     CompareSink sink(expected, track_length_offset, header_size);
     SkipCheck check;
     write_file_header(sink);
-    const std::vector<std::string_view> pairs(words_.begin() + 1, words_.end());
+    std::vector<const char*> pairs;
+    for (std::size_t i = 1; i < words_.size(); ++i) {
+        pairs.push_back(words_[i].c_str());
+    }
     const RunTotals totals = write_pairs(pairs, parse_channel(words_.front()).value_or(0), sink, check);
     finish_track(sink, static_cast<std::uint32_t>(std::min<std::uint64_t>(totals.byte_count, UINT32_MAX - 4)));
     if (sink.matches() && !check.skipped) {
