@@ -93,6 +93,41 @@ TEST(Cli, WritesTheFileAndReportsWhatItDid)
          "Set all channels\nMissing setting for option -bal, skipping this option\n",
          on_every_channel("00 B%X 07 64")},
         {"huge level clamps", {"out.mid", "1", "-vol", "99999999999999999999"}, 0, "Set channel 1\n", "00 B0 07 7F"},
+        {"-chan switches the channel for the pairs after it",
+         {"out.mid", "1", "-vol", "1", "-chan", "3", "-vol", "3", "-chan", "16", "-pan", "16"},
+         0,
+         "Set channel 1\nSet channel 3\nSet channel 16\n",
+         "00 B0 07 01 00 B2 07 03 00 BF 0A 10"},
+        {"-chan all after a channel, and back",
+         {"out.mid", "2", "-vol", "2", "-chan", "all", "-exp", "9", "-chan", " 2x", "-pan", "5"},
+         0,
+         "Set channel 2\nSet all channels\nSet channel 2\n",
+         "00 B1 07 02 " + on_every_channel("00 B%X 0B 09") + "00 B1 0A 05"},
+        {"board-wide options after a switch stay on channel 1",
+         {"out.mid", "1", "-chan", "5", "-master", "90", "-save", "2", "-vol", "1"},
+         0,
+         "Set channel 1\nSet channel 5\n",
+         "00 B0 17 5A 00 B0 16 02 00 B4 07 01"},
+        {"-chan as a text is just text",
+         {"out.mid", "1", "-d1", "-chan", "-vol", "1"},
+         0,
+         "Set channel 1\n",
+         "00 F0 0D 00 00 7E 40 00 08 00 2D 63 68 61 6E F7 00 B0 07 01"},
+        {"a dangling -chan",
+         {"out.mid", "1", "-vol", "1", "-chan"},
+         3,
+         "Set channel 1\nMissing setting for option -chan, skipping this option\n",
+         "00 B0 07 01"},
+        {"-chan with all as the channel argument",
+         {"out.mid", "all", "-vol", "7", "-chan", "4", "-vol", "8"},
+         0,
+         "Set all channels\nSet channel 4\n",
+         on_every_channel("00 B%X 07 07") + "00 B3 07 08"},
+        {"-chan is never rejected nor repeated with all",
+         {"out.mid", "all", "-chan", "all", "-chan", "1", "-reset", "0"},
+         0,
+         "Set all channels\nSet all channels\nSet channel 1\n",
+         "00 B0 78 00"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -115,6 +150,25 @@ TEST(Cli, BadChannelIsRejectedAndNoFileIsCreated)
         EXPECT_EQ(result.output, "Cannot understand channel " + channel + ", use 1-16 or all\n");
         EXPECT_TRUE(dir.entries().empty());
     }
+}
+
+TEST(Cli, BadChanSettingIsRejectedBeforeAnyFileIsTouched)
+{
+    for (const std::string channel : {"0", "17", "ALL", "x", ""}) {
+        SCOPED_TRACE(channel);
+        test::TempDir dir;
+        const Bytes old_contents = {'o', 'l', 'd'};
+        test::write_file(dir.file("out.mid"), old_contents);
+        const auto result =
+            test::run_program(program, {"out.mid", "1", "-vol", "1", "-chan", "2", "-chan", channel}, dir.path());
+        EXPECT_EQ(result.exit_status, 1);
+        EXPECT_EQ(result.output, "Cannot understand channel " + channel + ", use 1-16 or all\n");
+        EXPECT_EQ(test::read_file(dir.file("out.mid")), old_contents);
+        EXPECT_EQ(dir.entries(), std::vector<std::string>{"out.mid"});
+    }
+    test::TempDir dir;
+    EXPECT_EQ(test::run_program(program, {"new.mid", "1", "-chan", "0", "-vol", "1"}, dir.path()).exit_status, 1);
+    EXPECT_TRUE(dir.entries().empty());
 }
 
 TEST(Cli, ExistingFileIsLeftAloneWhenTheArgumentsAreBad)
