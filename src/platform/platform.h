@@ -29,6 +29,9 @@ enum class StdStream { input = 0, output = 1, error = 2 };
 // if an interrupt, hang-up or termination signal ends the run.
 void prepare_process();
 
+// Windows only: the program's UTF-16 arguments, as UTF-8.
+std::vector<std::string> utf8_arguments(int argc, wchar_t** argv);
+
 // Whether a standard stream was closed when the program started. Writing to
 // it loses the text, which is then an error (EBADF).
 bool closed_at_start(StdStream stream);
@@ -37,7 +40,7 @@ Handle standard_handle(StdStream stream);
 // Writes every byte, retrying after interruptions.
 Error write_all(Handle handle, std::span<const std::uint8_t> bytes);
 // A seam for tests: after this many more bytes, every write to a file or
-// stream fails as on a full disk (ENOSPC). The default, never.
+// stream fails as on a full disk. The default, never.
 void fail_writes_after(std::uint64_t bytes);
 inline constexpr std::uint64_t never = UINT64_MAX;
 
@@ -47,7 +50,8 @@ Error close_handle(Handle handle);
 
 // The system's words for an error, as in "No space left on device".
 std::string error_text(Error error);
-inline constexpr Error bad_handle = 9;  // EBADF, the same number on every platform we build for
+// The error of writing to a stream that was closed at start (EBADF).
+Error closed_stream_error();
 
 // The bytes a new process's arguments and environment may take together.
 std::size_t argument_space();

@@ -336,6 +336,8 @@ Error close_handle(Handle handle) { return ::close(as_fd(handle)) != 0 ? errno :
 
 std::string error_text(Error error) { return std::strerror(error); }
 
+Error closed_stream_error() { return EBADF; }
+
 std::size_t argument_space()
 {
     const long space = ::sysconf(_SC_ARG_MAX);

@@ -19,7 +19,7 @@ class TextOut {
 public:
     explicit TextOut(platform::StdStream stream)
         : handle_(platform::standard_handle(stream)),
-          error_(platform::closed_at_start(stream) ? platform::bad_handle : 0)
+          error_(platform::closed_at_start(stream) ? platform::closed_stream_error() : 0)
     {
     }
     // Collects the text in a string instead.
