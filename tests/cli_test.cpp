@@ -5,8 +5,6 @@
 #include <fstream>
 #include <gtest/gtest.h>
 #include <sstream>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace mixmidi {
 namespace {
@@ -206,7 +204,12 @@ TEST(Cli, TooFewArgumentsPrintTheUsageAndExit1)
     EXPECT_EQ(result.exit_status, 1);
     const auto lines = lines_of(result.output);
     ASSERT_EQ(lines.size(), 39U);
-    EXPECT_EQ(lines.front(), "Usage: " + program + " filename chan option option...");
+    // The program's name as it was started (on Windows, as the system spells the path).
+    EXPECT_TRUE(lines.front().starts_with("Usage: ")) << lines.front();
+    EXPECT_TRUE(lines.front().ends_with(" filename chan option option...")) << lines.front();
+    if (!test::on_windows) {
+        EXPECT_EQ(lines.front(), "Usage: " + program + " filename chan option option...");
+    }
     EXPECT_EQ(lines.back(), "-save option, if used, should always be the last option in the line");
     EXPECT_TRUE(dir.entries().empty());
 }

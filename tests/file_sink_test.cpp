@@ -1,9 +1,12 @@
 #include "midifile/file_sink.h"
+#include "platform/platform.h"
 #include "test_support.h"
 
-#include <fcntl.h>
 #include <gtest/gtest.h>
+#ifndef _WIN32
+#include <fcntl.h>
 #include <unistd.h>
+#endif
 
 namespace mixmidi {
 namespace {
@@ -16,16 +19,17 @@ Bytes write_through_sink(const std::vector<Bytes>& pieces, bool& ok)
 {
     test::TempDir dir;
     const std::string path = dir.file("out");
-    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    EXPECT_GE(fd, 0);
-    FileSink sink(fd);
+    platform::OutputFile file;
+    EXPECT_EQ(platform::open_output(path, file), 0);
+    FileSink sink(file.handle);
     for (const auto& piece : pieces) {
         sink.write(piece);
     }
     const Bytes patch = {'P', 'A', 'T', 'C', 'H'};
     sink.seek(2);
     sink.write(patch);
-    ok = sink.flush() && ::close(fd) == 0;
+    const bool flushed = sink.flush();
+    ok = platform::commit_output(file, {}, flushed) == 0 && flushed;
     return test::read_file(path);
 }
 
@@ -50,6 +54,7 @@ TEST(FileSink, SmallAndLargeWritesArriveInOrderAroundTheBuffer)
     EXPECT_EQ(written, expected);
 }
 
+#ifndef _WIN32
 TEST(FileSink, WriteToAFullDeviceFails)
 {
     const int fd = ::open("/dev/full", O_WRONLY);
@@ -73,6 +78,25 @@ TEST(FileSink, SeekOnAPipeFails)
     EXPECT_TRUE(sink.failed());
     ::close(fds[0]);
     ::close(fds[1]);
+}
+
+#endif
+
+TEST(FileSink, AFailedWriteIsKeptAndLaterWritesDropped)
+{
+    test::TempDir dir;
+    platform::OutputFile file;
+    ASSERT_EQ(platform::open_output(dir.file("out"), file), 0);
+    FileSink sink(file.handle);
+    platform::fail_writes_after(5);
+    sink.write(Bytes(10, 1));
+    EXPECT_FALSE(sink.flush());
+    platform::fail_writes_after(platform::never);
+    sink.write(Bytes(10, 2));
+    EXPECT_FALSE(sink.flush());
+    EXPECT_TRUE(sink.failed());
+    EXPECT_NE(platform::commit_output(file, {}, false), 0);
+    EXPECT_TRUE(dir.entries().empty());
 }
 
 }  // namespace

@@ -3,12 +3,14 @@
 // lost messages are never reported as success.
 #include "test_support.h"
 
-#include <csignal>
 #include <filesystem>
 #include <gtest/gtest.h>
+#ifndef _WIN32
+#include <csignal>
 #include <sys/stat.h>
 #include <thread>
 #include <unistd.h>
+#endif
 
 namespace mixmidi {
 namespace {
@@ -21,6 +23,36 @@ const std::string program = MIXMIDI_BINARY;
 const Bytes old_contents = {'o', 'l', 'd'};
 const Bytes one_vol = test::smf_file(hex("00 B0 07 01"));
 
+TEST(OutputFile, ClosedStandardOutputNeverBecomesTheFile)
+{
+    test::TempDir dir;
+    test::RunOptions closed;
+    closed.stdout_to = test::StdoutTo::closed;
+    const auto result = test::run_program(program, {"c.mid", "all", "-fx1p", "PRE", "-vol", "100"}, dir.path(), closed);
+    EXPECT_EQ(result.exit_status, 2);
+    EXPECT_TRUE(result.errors.starts_with("Cannot write to standard output: ")) << result.errors;
+    if (!test::on_windows) {
+        EXPECT_EQ(result.errors, "Cannot write to standard output: Bad file descriptor\n");
+    }
+    EXPECT_EQ(to_hex(test::read_file(dir.file("c.mid"))),
+              to_hex(test::smf_file(hex(test::on_every_channel("00 B%X 07 64")))));
+}
+
+TEST(OutputFile, DashWritesTheFileToStandardOutput)
+{
+    test::TempDir dir;
+    const auto result = test::run_program(program, {"-", "1", "-vol", "1", "-foo", "2"}, dir.path());
+    EXPECT_EQ(result.exit_status, 3);
+    EXPECT_EQ(to_hex(Bytes(result.output.begin(), result.output.end())), to_hex(one_vol));
+    EXPECT_EQ(result.errors, "Set channel 1\ncannot understand option -foo, skipping this option\n");
+    const auto usage = test::run_program(program, {"-", "0", "-vol", "1"}, dir.path());
+    EXPECT_EQ(usage.exit_status, 1);
+    EXPECT_EQ(usage.output, "");
+    EXPECT_EQ(usage.errors, "Cannot understand channel 0, use 1-16 or all\n");
+    EXPECT_TRUE(dir.entries().empty());
+}
+
+#ifndef _WIN32
 struct stat stat_of(const std::string& path)
 {
     struct stat info {};
@@ -51,18 +83,6 @@ void give_to_runner(const std::string& path)
     if (::geteuid() == 0) {
         ASSERT_EQ(::lchown(path.c_str(), 65534, 65534), 0) << path;
     }
-}
-
-TEST(OutputFile, ClosedStandardOutputNeverBecomesTheFile)
-{
-    test::TempDir dir;
-    test::RunOptions closed;
-    closed.stdout_to = test::StdoutTo::closed;
-    const auto result = test::run_program(program, {"c.mid", "all", "-fx1p", "PRE", "-vol", "100"}, dir.path(), closed);
-    EXPECT_EQ(result.exit_status, 2);
-    EXPECT_EQ(result.errors, "Cannot write to standard output: Bad file descriptor\n");
-    EXPECT_EQ(to_hex(test::read_file(dir.file("c.mid"))),
-              to_hex(test::smf_file(hex(test::on_every_channel("00 B%X 07 64")))));
 }
 
 TEST(OutputFile, LostStandardOutputIsAnErrorInEveryMode)
@@ -375,7 +395,7 @@ TEST(OutputFile, InterruptedRunsLeaveNoTemporaryFile)
         test::RunOptions options;
         options.stdout_to = test::StdoutTo::fd;
         options.stdout_fd = fds[1];
-        const long pid = test::start_program(program, args, dir.path(), options);
+        const auto pid = test::start_program(program, args, dir.path(), options);
         ::close(fds[1]);
         for (int tries = 0; dir.entries().size() < 2 && tries < 500; ++tries) {
             std::this_thread::sleep_for(std::chrono::milliseconds(10));
@@ -418,19 +438,13 @@ TEST(OutputFile, PipesAndFifosGetTheWholeFile)
     EXPECT_EQ(dir.entries(), std::vector<std::string>{"out.fifo"});
 }
 
-TEST(OutputFile, DashWritesTheFileToStandardOutput)
+#else
+TEST(OutputFile, PosixCasesAreSkippedOnWindows)
 {
-    test::TempDir dir;
-    const auto result = test::run_program(program, {"-", "1", "-vol", "1", "-foo", "2"}, dir.path());
-    EXPECT_EQ(result.exit_status, 3);
-    EXPECT_EQ(to_hex(Bytes(result.output.begin(), result.output.end())), to_hex(one_vol));
-    EXPECT_EQ(result.errors, "Set channel 1\ncannot understand option -foo, skipping this option\n");
-    const auto usage = test::run_program(program, {"-", "0", "-vol", "1"}, dir.path());
-    EXPECT_EQ(usage.exit_status, 1);
-    EXPECT_EQ(usage.output, "");
-    EXPECT_EQ(usage.errors, "Cannot understand channel 0, use 1-16 or all\n");
-    EXPECT_TRUE(dir.entries().empty());
+    GTEST_SKIP() << "symbolic and hard links, other users, the size limit, signals, FIFOs and /dev/full are "
+                    "POSIX matters; write failures are tested through the write seam in the unit tests";
 }
+#endif
 
 }  // namespace
 }  // namespace mixmidi

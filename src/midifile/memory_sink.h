@@ -38,10 +38,10 @@ protected:
             failed_ = true;
             return;
         }
-        if (position_ + bytes.size() > data_.size()) {
-            data_.resize(position_ + bytes.size());
-        }
-        std::copy(bytes.begin(), bytes.end(), data_.begin() + static_cast<std::ptrdiff_t>(position_));
+        // Overwrites what is there (after a seek back), then appends the rest.
+        const std::size_t overwrite = std::min(bytes.size(), data_.size() - position_);
+        std::copy_n(bytes.begin(), overwrite, data_.begin() + static_cast<std::ptrdiff_t>(position_));
+        data_.insert(data_.end(), bytes.begin() + static_cast<std::ptrdiff_t>(overwrite), bytes.end());
         position_ += bytes.size();
     }
 

@@ -162,11 +162,13 @@ Error read_at(HANDLE handle, std::uint64_t offset, std::span<std::uint8_t> out)
     return 0;
 }
 
-Error write_from_start(HANDLE handle, std::span<const std::uint8_t> bytes, std::size_t& written)
+// Putting old bytes back takes no new space, so it bypasses the test seam.
+Error write_from_start(HANDLE handle, std::span<const std::uint8_t> bytes, std::size_t& written, bool restoring = false)
 {
     written = 0;
     while (written < bytes.size()) {
-        const std::size_t size = allowed(std::min<std::size_t>(bytes.size() - written, 1 << 20));
+        const std::size_t chunk = std::min<std::size_t>(bytes.size() - written, 1 << 20);
+        const std::size_t size = restoring ? chunk : allowed(chunk);
         if (size == 0) {
             return ERROR_DISK_FULL;
         }
@@ -221,7 +223,7 @@ Error rewrite_in_place(HANDLE handle, std::span<const std::uint8_t> bytes)
     }
     if (error != 0) {
         std::size_t restored = 0;
-        (void)write_from_start(handle, std::span(old_bytes).first(std::min(written, old_bytes.size())), restored);
+        (void)write_from_start(handle, std::span(old_bytes).first(std::min(written, old_bytes.size())), restored, true);
         (void)truncate_at(handle, old_size);
     }
     return error;

@@ -54,12 +54,21 @@ ProgramResult run_program(const std::string& program, const std::vector<std::str
 
 // The same, started without waiting: standard error goes to /dev/null, and
 // wait_program returns the exit status as run_program reports it.
-long start_program(const std::string& program, const std::vector<std::string>& args, const std::string& cwd,
-                   const RunOptions& options = {});
-int wait_program(long pid);
+std::intptr_t start_program(const std::string& program, const std::vector<std::string>& args, const std::string& cwd,
+                            const RunOptions& options = {});
+int wait_program(std::intptr_t process);
 
 // The full path of a program found on PATH, or "" when there is none.
 std::string find_program(const std::string& name);
+
+// Puts a folder first on this process's PATH, for the programs it starts.
+void prepend_to_path(const std::string& folder);
+
+#ifdef _WIN32
+inline constexpr bool on_windows = true;
+#else
+inline constexpr bool on_windows = false;
+#endif
 
 // A fresh directory under the system's temporary directory, removed with
 // everything in it when the object goes.
