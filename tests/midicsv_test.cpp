@@ -24,8 +24,8 @@ std::string text_event(int selector, const std::string& text)
 {
     std::string line = "1, 0, System_exclusive, " + std::to_string(text.size() + 8) + ", 0, 0, 126, " +
                        std::to_string(selector) + ", 0, 8, 0";
-    for (const unsigned char c : text) {
-        line += ", " + std::to_string(c);
+    for (const char c : text) {
+        line += ", " + std::to_string(static_cast<unsigned char>(c));
     }
     return line + ", 247\n";
 }

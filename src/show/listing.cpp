@@ -129,7 +129,7 @@ public:
         } else {
             put_line_start(out_, chunk.offset, chunk.bytes.first(chunk_prefix_size));
             out_.put("track ");
-            out_.put_decimal(++track_number_);
+            out_.put_decimal(++track_number_);  // counts from 1
             out_.put(": ");
             put_plural(out_, chunk.data.size(), " byte", " bytes");
         }
@@ -159,7 +159,7 @@ private:
 
     TextOut& out_;
     RebuildFinder& rebuild_;
-    int track_number_ = 0;
+    std::uint64_t track_number_ = 0;
     bool ended_ = false;
 };
 

@@ -66,8 +66,7 @@ private:
     std::size_t used_ = 0;
     bool too_long_ = false;
     std::size_t chunks_ = 0;
-    bool ended_ = false;        // the track's end-of-track event was read
-    bool end_is_last_ = false;  // and nothing came after it
+    bool ended_ = false;  // the track's end-of-track event was read
     bool any_setting_ = false;
     bool any_uncounted_ = false;
     std::vector<DecodedSetting> window_;  // at most 16: the settings that may yet be one pair under "all"
