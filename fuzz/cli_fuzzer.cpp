@@ -10,6 +10,7 @@
 #include "midifile/smf_writer.h"
 #include "platform/platform.h"
 #include "platform/text_out.h"
+#include "scratch.h"
 
 #include <csignal>
 #include <cstdint>
@@ -25,7 +26,6 @@
 
 namespace {
 
-std::string folder;
 std::string output_path;
 std::string stdout_path;
 const std::vector<std::uint8_t> earlier_file = {'o', 'l', 'd'};
@@ -105,8 +105,6 @@ void write_all(const std::string& path, const std::vector<std::uint8_t>& bytes)
     out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
 }
 
-void remove_folder() { std::filesystem::remove_all(folder); }
-
 // Runs the command line with standard output on a scratch file, for "-".
 int run_with_stdout_captured(int argc, const char* const* argv, bool flag_first)
 {
@@ -134,14 +132,9 @@ int run_with_stdout_captured(int argc, const char* const* argv, bool flag_first)
 
 extern "C" int LLVMFuzzerInitialize(int*, char***)
 {
-    char dir[] = "/tmp/mixmidi-fuzz-XXXXXX";
-    if (::mkdtemp(dir) == nullptr) {
-        std::abort();
-    }
-    folder = dir;
-    output_path = folder + "/out.mid";
-    stdout_path = folder + "/stdout";
-    std::atexit(remove_folder);
+    fuzz::make_scratch_folder();
+    output_path = fuzz::scratch_folder + "/out.mid";
+    stdout_path = fuzz::scratch_folder + "/stdout";
     std::signal(SIGXFSZ, SIG_IGN);
     std::signal(SIGPIPE, SIG_IGN);
     return 0;
@@ -201,7 +194,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     const bool product = status == mixmidi::exit_ok || status == mixmidi::exit_skipped;
     // out.mid and the scratch standard output at most.
-    if (std::distance(std::filesystem::directory_iterator(folder), {}) > 2) {
+    if (std::distance(std::filesystem::directory_iterator(fuzz::scratch_folder), {}) > 2) {
         fail("a temporary file was left behind");
     }
     if (to_stdout) {

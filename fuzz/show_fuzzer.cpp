@@ -6,6 +6,7 @@
 // or hang is a fault too.
 #include "cli/driver.h"
 #include "platform/text_out.h"
+#include "scratch.h"
 #include "show/listing.h"
 #include "show/rebuild.h"
 
@@ -22,8 +23,6 @@
 #include <vector>
 
 namespace {
-
-std::string folder;
 
 [[noreturn]] void fail(const char* what)
 {
@@ -137,8 +136,6 @@ std::vector<std::uint8_t> read_all(const std::string& path)
     return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
-void remove_folder() { std::filesystem::remove_all(folder); }
-
 std::string listing_of(std::span<const std::uint8_t> bytes, bool& read_to_end)
 {
     std::string text;
@@ -152,12 +149,7 @@ std::string listing_of(std::span<const std::uint8_t> bytes, bool& read_to_end)
 
 extern "C" int LLVMFuzzerInitialize(int*, char***)
 {
-    char dir[] = "/tmp/mixmidi-fuzz-XXXXXX";
-    if (::mkdtemp(dir) == nullptr) {
-        std::abort();
-    }
-    folder = dir;
-    std::atexit(remove_folder);
+    fuzz::make_scratch_folder();
     return 0;
 }
 
@@ -182,7 +174,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (words.size() < 3 || words[0] != "mixmidi" || words[1] != "fuzz.mid") {
         fail("the rebuild line does not start with mixmidi and the file name");
     }
-    const std::string path = folder + "/fuzz.mid";
+    const std::string path = fuzz::scratch_folder + "/fuzz.mid";
     std::vector<const char*> argv = {"mixmidi", path.c_str()};
     for (std::size_t i = 2; i < words.size(); ++i) {
         argv.push_back(words[i].c_str());

@@ -1,4 +1,5 @@
 #include "platform/platform.h"
+#include "platform/write_seam.h"
 
 #include <algorithm>
 #include <array>
@@ -71,19 +72,6 @@ private:
 };
 
 int as_fd(Handle handle) { return static_cast<int>(handle); }
-
-std::uint64_t write_budget = never;
-
-// How much of a write of size bytes the test seam lets through.
-std::size_t allowed(std::size_t size)
-{
-    if (write_budget == never) {
-        return size;
-    }
-    const auto granted = static_cast<std::size_t>(std::min<std::uint64_t>(size, write_budget));
-    write_budget -= granted;
-    return granted;
-}
 
 std::string directory_of(const std::string& path)
 {
@@ -216,7 +204,7 @@ Error write_from_start(int fd, std::span<const std::uint8_t> bytes, std::size_t&
 {
     written = 0;
     while (written < bytes.size()) {
-        const std::size_t size = restoring ? bytes.size() - written : allowed(bytes.size() - written);
+        const std::size_t size = restoring ? bytes.size() - written : allowed_by_seam(bytes.size() - written);
         if (size == 0) {
             return ENOSPC;
         }
@@ -307,7 +295,7 @@ Handle standard_handle(StdStream stream) { return static_cast<Handle>(stream); }
 Error write_all(Handle handle, std::span<const std::uint8_t> bytes)
 {
     while (!bytes.empty()) {
-        const std::size_t size = allowed(bytes.size());
+        const std::size_t size = allowed_by_seam(bytes.size());
         if (size == 0) {
             return ENOSPC;
         }
@@ -322,8 +310,6 @@ Error write_all(Handle handle, std::span<const std::uint8_t> bytes)
     }
     return 0;
 }
-
-void fail_writes_after(std::uint64_t bytes) { write_budget = bytes; }
 
 Error seek_to(Handle handle, std::uint64_t offset)
 {

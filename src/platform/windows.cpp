@@ -1,4 +1,5 @@
 #include "platform/platform.h"
+#include "platform/write_seam.h"
 
 #include <algorithm>
 #include <array>
@@ -71,18 +72,6 @@ BOOL WINAPI remove_temp_and_stop(DWORD)
 }
 
 void restore_console() { ::SetConsoleOutputCP(console_code_page); }
-
-std::uint64_t write_budget = never;
-
-std::size_t allowed(std::size_t size)
-{
-    if (write_budget == never) {
-        return size;
-    }
-    const auto granted = static_cast<std::size_t>(std::min<std::uint64_t>(size, write_budget));
-    write_budget -= granted;
-    return granted;
-}
 
 bool is_separator(char c) { return c == '/' || c == '\\'; }
 
@@ -168,7 +157,7 @@ Error write_from_start(HANDLE handle, std::span<const std::uint8_t> bytes, std::
     written = 0;
     while (written < bytes.size()) {
         const std::size_t chunk = std::min<std::size_t>(bytes.size() - written, 1 << 20);
-        const std::size_t size = restoring ? chunk : allowed(chunk);
+        const std::size_t size = restoring ? chunk : allowed_by_seam(chunk);
         if (size == 0) {
             return ERROR_DISK_FULL;
         }
@@ -284,7 +273,7 @@ Handle standard_handle(StdStream stream)
 Error write_all(Handle handle, std::span<const std::uint8_t> bytes)
 {
     while (!bytes.empty()) {
-        const std::size_t size = allowed(std::min<std::size_t>(bytes.size(), 1 << 20));
+        const std::size_t size = allowed_by_seam(std::min<std::size_t>(bytes.size(), 1 << 20));
         if (size == 0) {
             return ERROR_DISK_FULL;
         }
@@ -299,8 +288,6 @@ Error write_all(Handle handle, std::span<const std::uint8_t> bytes)
     }
     return 0;
 }
-
-void fail_writes_after(std::uint64_t bytes) { write_budget = bytes; }
 
 Error seek_to(Handle handle, std::uint64_t offset)
 {
