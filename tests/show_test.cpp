@@ -148,6 +148,37 @@ TEST(Show, TheShownCommandRebuildsTheFileByteForByte)
     }
 }
 
+TEST(Show, HandWrittenScenesRebuildThroughTheShell)
+{
+    const struct {
+        const char* name;
+        std::string events;
+    } cases[] = {
+        {"channel 3, then 1, then 3 again", "00 B2 07 64 00 B0 07 01 00 B2 0A 40 00 B2 0B 7F"},
+        {"an all group between single channels",
+         "00 B4 07 10 " + test::on_every_channel("00 B%X 0C 20") + "00 B6 07 30 00 B0 17 6E"},
+        {"texts between channels",
+         "00 B1 07 01 00 F0 0A 00 00 7E 40 00 08 00 41 42 F7 00 B9 07 02 00 F0 09 00 00 7E 80 00 08 00 0A F7"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const Bytes bytes = test::smf_file(hex(c.events));
+        for (const auto& shell : shells()) {
+            SCOPED_TRACE(shell);
+            test::TempDir dir;
+            test::write_file(dir.file("scene.mid"), bytes);
+            const auto shown = test::run_program(program, {"--show", "scene.mid"}, dir.path());
+            EXPECT_EQ(shown.exit_status, 0);
+            const std::string command = last_line(shown.output);
+            ASSERT_TRUE(command.starts_with("mixmidi scene.mid ")) << shown.output;
+            EXPECT_NE(command.find(" -chan "), std::string::npos) << command;
+            std::filesystem::remove(dir.file("scene.mid"));
+            EXPECT_EQ(run_in_shell(shell, command, dir.path()).exit_status, 0);
+            EXPECT_EQ(to_hex(test::read_file(dir.file("scene.mid"))), to_hex(bytes));
+        }
+    }
+}
+
 TEST(Show, TheFileNameIsQuotedAsGiven)
 {
     test::TempDir dir;
