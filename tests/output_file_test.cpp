@@ -77,6 +77,21 @@ bool as_ordinary_user(std::vector<std::string>& wrapper)
     return true;
 }
 
+// The program as an ordinary user can start it: a copy in a folder anyone
+// may enter, since the build may sit where only root can (under /root).
+const std::string& program_for_ordinary_user()
+{
+    static const test::TempDir folder;
+    static const std::string copy = [] {
+        const std::string path = folder.file("mixmidi");
+        std::filesystem::copy_file(program, path);
+        ::chmod(folder.path().c_str(), 0755);
+        ::chmod(path.c_str(), 0755);
+        return path;
+    }();
+    return copy;
+}
+
 // Hands a path to the user the program runs as (see as_ordinary_user).
 void give_to_runner(const std::string& path)
 {
@@ -280,7 +295,8 @@ TEST(OutputFile, PermissionsAreThoseOfTheShell)
     test::write_file(dir.file("ro.mid"), old_contents);
     give_to_runner(dir.file("ro.mid"));
     ASSERT_EQ(::chmod(dir.file("ro.mid").c_str(), 0444), 0);
-    const auto refused = test::run_program(program, {"ro.mid", "1", "-vol", "1"}, dir.path(), options);
+    const std::string& runner = program_for_ordinary_user();
+    const auto refused = test::run_program(runner, {"ro.mid", "1", "-vol", "1"}, dir.path(), options);
     EXPECT_EQ(refused.exit_status, 2);
     EXPECT_EQ(refused.output, "Cannot open file ro.mid for writing\n");
     EXPECT_EQ(test::read_file(dir.file("ro.mid")), old_contents);
@@ -291,12 +307,12 @@ TEST(OutputFile, PermissionsAreThoseOfTheShell)
     if (::geteuid() != 0) {
         ASSERT_EQ(::chmod(dir.path().c_str(), 0555), 0);
     }
-    const auto in_place = test::run_program(program, {"rw.mid", "1", "-vol", "1"}, dir.path(), options);
+    const auto in_place = test::run_program(runner, {"rw.mid", "1", "-vol", "1"}, dir.path(), options);
     EXPECT_EQ(in_place.exit_status, 0) << in_place.output;
     EXPECT_EQ(test::read_file(dir.file("rw.mid")), one_vol);
 
     // A new file in that directory cannot be created.
-    const auto created = test::run_program(program, {"new.mid", "1", "-vol", "1"}, dir.path(), options);
+    const auto created = test::run_program(runner, {"new.mid", "1", "-vol", "1"}, dir.path(), options);
     EXPECT_EQ(created.exit_status, 2);
     EXPECT_FALSE(test::file_exists(dir.file("new.mid")));
     ASSERT_EQ(::chmod(dir.path().c_str(), 0755), 0);
@@ -355,7 +371,8 @@ TEST(OutputFile, TheSizeLimitAtEveryLengthLeavesTheOldBytes)
             options.wrapper.insert(options.wrapper.end(), wrapper.begin(), wrapper.end());
             std::vector<std::string> args = {"out.mid"};
             args.insert(args.end(), settings.begin(), settings.end());
-            const auto result = test::run_program(program, args, dir.path(), options);
+            const std::string& runner = wrapper.empty() ? program : program_for_ordinary_user();
+            const auto result = test::run_program(runner, args, dir.path(), options);
             if (limit < expected.size()) {
                 EXPECT_EQ(result.exit_status, 2);
                 EXPECT_EQ(result.output, "Set channel 1\nCannot write file out.mid\n");
