@@ -40,7 +40,7 @@ DecodedSetting decode_control_change(int channel, std::uint8_t number, std::uint
     }
     if (decoded.misfit != Misfit::none) {
         decoded.entry = nullptr;
-        decoded.text = entry->option;  // named in the description all the same
+        decoded.misfit_option = entry->option;
     }
     return decoded;
 }

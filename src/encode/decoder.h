@@ -33,6 +33,7 @@ struct DecodedSetting {
     std::uint8_t value = 0;                  // for Control Changes
     std::string_view text;                   // for text messages
     Misfit misfit = Misfit::none;            // for Control Changes that are no setting
+    std::string_view misfit_option;          // the option a misfit's controller belongs to
     bool is_control_change = false;
 };
 

@@ -280,6 +280,7 @@ ReadResult read_smf(std::span<const std::uint8_t> bytes, UncountedSysex uncounte
                 return fail({ReadFault::short_header, 4});
             }
             result.header = {read_be16(chunk.data), read_be16(chunk.data.subspan(2)), read_be16(chunk.data.subspan(4))};
+            visitor.on_header(result.header);
             visitor.on_chunk(chunk);
             continue;
         }

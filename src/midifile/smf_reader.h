@@ -85,6 +85,8 @@ struct ReadResult {
 // Takes a file's chunks and events as they are read, in file order.
 class SmfVisitor {
 public:
+    // The header chunk's fields, just before that chunk is given to on_chunk.
+    virtual void on_header(const SmfHeader&) {}
     // Every chunk, the header chunk first, before its events; events stays empty.
     virtual void on_chunk(const Chunk& chunk) = 0;
     // Each event of the last "MTrk" chunk given to on_chunk.

@@ -21,6 +21,23 @@ void put_pair(TextOut& out, std::string_view label, unsigned first, std::string_
     out.put_decimal(second);
 }
 
+// Why a known controller's message is still no setting mixmidi writes.
+std::string_view misfit_reason(Misfit misfit)
+{
+    switch (misfit) {
+    case Misfit::board_wide_elsewhere:
+        return " but not on channel 1, where it belongs";
+    case Misfit::keyword_value:
+        return " but neither 0 nor 127";
+    case Misfit::nonzero_value:
+        return " but not 0";
+    case Misfit::none:
+    case Misfit::unknown_controller:
+        break;
+    }
+    return {};
+}
+
 void describe_control_change(TextOut& out, const DecodedSetting& setting)
 {
     if (setting.entry != nullptr) {
@@ -37,27 +54,13 @@ void describe_control_change(TextOut& out, const DecodedSetting& setting)
     }
     put_channel(out, setting.channel);
     put_pair(out, "controller ", setting.controller, " = ", setting.value);
-    switch (setting.misfit) {
-    case Misfit::none:
-    case Misfit::unknown_controller:
+    if (setting.misfit == Misfit::none || setting.misfit == Misfit::unknown_controller) {
         out.put(", no mixer setting");
         return;
-    case Misfit::board_wide_elsewhere:
-        out.put(", ");
-        out.put(setting.text);
-        out.put(" but not on channel 1, where it belongs");
-        return;
-    case Misfit::keyword_value:
-        out.put(", ");
-        out.put(setting.text);
-        out.put(" but neither 0 nor 127");
-        return;
-    case Misfit::nonzero_value:
-        out.put(", ");
-        out.put(setting.text);
-        out.put(" but not 0");
-        return;
     }
+    out.put(", ");
+    out.put(setting.misfit_option);
+    out.put(misfit_reason(setting.misfit));
 }
 
 void describe_channel_message(TextOut& out, const Event& event, const DecodedSetting& setting)

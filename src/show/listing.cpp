@@ -112,13 +112,15 @@ class Lister final : public SmfVisitor {
 public:
     Lister(TextOut& out, RebuildFinder& rebuild) : out_(out), rebuild_(rebuild) {}
 
+    void on_header(const SmfHeader& header) override { header_ = header; }
+
     void on_chunk(const Chunk& chunk) override
     {
         rebuild_.on_chunk(chunk);
         ended_ = false;
         if (chunk.offset == 0) {
             put_line_start(out_, 0, chunk.bytes.first(std::min(chunk.bytes.size(), header_chunk_size)));
-            describe_header(out_, header_of(chunk), chunk.data.size());
+            describe_header(out_, header_, chunk.data.size());
         } else if (chunk.type != "MTrk") {
             put_line_start(out_, chunk.offset, chunk.bytes.first(chunk_prefix_size));
             out_.put("chunk ");
@@ -150,15 +152,9 @@ public:
     }
 
 private:
-    static SmfHeader header_of(const Chunk& chunk)
-    {
-        const auto d = chunk.data;
-        const auto be16 = [&d](std::size_t i) { return static_cast<std::uint16_t>((d[i] << 8) | d[i + 1]); };
-        return {be16(0), be16(2), be16(4)};
-    }
-
     TextOut& out_;
     RebuildFinder& rebuild_;
+    SmfHeader header_;
     std::uint64_t track_number_ = 0;
     bool ended_ = false;
 };

@@ -49,34 +49,35 @@ bool same_setting(const DecodedSetting& a, const DecodedSetting& b)
 
 bool is_text(const DecodedSetting& setting) { return setting.entry->kind == SettingKind::text; }
 
-// The file's events, with an event's index or offset, for naming the first
-// event a run writes otherwise.
-class EventFinder final : public SmfVisitor {
+// Walks a file's events to find the index of the one that holds a byte
+// offset, and the offset of the one at an index; for naming the first event
+// a run writes otherwise.
+class EventLocator final : public SmfVisitor {
 public:
-    explicit EventFinder(std::size_t offset) : offset_(offset) {}
+    EventLocator(std::size_t offset, std::size_t index) : offset_(offset), index_(index) {}
     void on_chunk(const Chunk&) override {}
     void on_event(const Event& event) override
     {
-        if (!found_ && event.offset + event.bytes.size() > offset_) {
-            found_ = true;
-            index_ = count_;
+        if (!holder_found_ && event.offset + event.bytes.size() > offset_) {
+            holder_found_ = true;
+            holder_ = count_;
         }
-        offsets_.push_back(event.offset);
+        if (count_ <= index_) {
+            offset_at_index_ = event.offset;  // the last event, where there are fewer
+        }
         ++count_;
     }
-    // The index of the event that holds offset, or the last one.
-    [[nodiscard]] std::size_t index() const { return found_ ? index_ : (count_ > 0 ? count_ - 1 : 0); }
-    [[nodiscard]] std::size_t offset_of(std::size_t index) const
-    {
-        return offsets_.empty() ? 0 : offsets_[std::min(index, offsets_.size() - 1)];
-    }
+    // The index of the event that holds the offset, or the last one.
+    [[nodiscard]] std::size_t holder() const { return holder_found_ ? holder_ : (count_ > 0 ? count_ - 1 : 0); }
+    [[nodiscard]] std::size_t offset_at_index() const { return offset_at_index_; }
 
 private:
     std::size_t offset_;
+    std::size_t index_;
     std::size_t count_ = 0;
-    std::size_t index_ = 0;
-    bool found_ = false;
-    std::vector<std::size_t> offsets_;
+    std::size_t holder_ = 0;
+    bool holder_found_ = false;
+    std::size_t offset_at_index_ = 0;
 };
 
 // The file as mixmidi writes it today: every text message without its count
@@ -352,12 +353,12 @@ Rebuild RebuildFinder::finish(std::span<const std::uint8_t> bytes)
     if (sink.matches() && !check.skipped) {
         return {std::move(words_), {}};
     }
-    EventFinder in_expected(sink.first_difference());
+    EventLocator in_expected(sink.first_difference(), 0);
     read_smf(expected, uncounted_text_message, in_expected);
-    EventFinder in_file(0);
+    EventLocator in_file(0, in_expected.holder());
     read_smf(bytes, uncounted_text_message, in_file);
     return {{},
-            "the event " + at_offset(in_file.offset_of(in_expected.index())) +
+            "the event " + at_offset(in_file.offset_at_index()) +
                 " is not as mixmidi writes it: its delta time, running status or length differs"};
 }
 
